@@ -1,0 +1,264 @@
+#include "MainForm.h"
+
+#include "Application.h"
+#include "DocumentFile.h"
+#include "Exceptions.h"
+#include "Guard.h"
+#include "Prompts.h"
+#include "RichEdit.h"
+#include "ui_MainForm.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QStatusBar>
+
+namespace taviro {
+
+namespace {
+
+const QString kSaveQuestion = QStringLiteral("Do you want to save this file?");
+
+MsgResult askSaveQuestion(QWidget* owner) {
+    MessageRequest box;
+    box.owner = owner;
+    box.text = kSaveQuestion;
+    box.caption = kSaveQuestion;
+    box.buttons = MsgButtons::YesNoCancel;
+    box.icon = MsgIcon::Question;
+    box.defaultButton = MsgResult::Yes;
+    return prompts().messageBox(box);
+}
+
+} // namespace
+
+TMainForm::TMainForm(const QStringList& params, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()) {
+    ui->setupUi(this);
+    RichEdit1 = ui->RichEdit1;
+    StatusLine = ui->StatusLine;
+    MainMenu = ui->MainMenu;
+
+    // The design face. Where it is missing, the desktop's general font stands in:
+    // fontconfig ranks "Impact" as a fantasy face and may offer a symbol font for
+    // it, which would show the text as pictures.
+    QFont designFont(QStringLiteral("Impact"));
+    if (!QFontDatabase::families().contains(designFont.family(), Qt::CaseInsensitive))
+        designFont.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    designFont.setPixelSize(13);
+    RichEdit1->setFont(designFont);
+
+    OpenDialog.Filter = FileFilter;
+    SaveDialog.Filter = FileFilter;
+    SaveDialog.DefaultExt = QStringLiteral("htm");
+
+    connectCommands();
+    FormCreate(params);
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::connectCommands() {
+    const auto command = [this](QAction* action, void (TMainForm::*handler)()) {
+        connect(action, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
+    };
+    command(ui->FileNewItem, &TMainForm::FileNewItemClick);
+    command(ui->FileOpenItem, &TMainForm::FileOpen);
+    command(ui->FileSaveItem, &TMainForm::FileSave);
+    command(ui->FileSaveAsItem, &TMainForm::FileSaveAs);
+    command(ui->FileExitItem, &TMainForm::FileExit);
+}
+
+void TMainForm::FormCreate(const QStringList& params) {
+    // A failing step skips the rest; the window opens all the same.
+    runGuarded([&] {
+        connect(&Application(), &TApplication::OnHint, this, guarded([this] { ShowHint(); }));
+        connectHints();
+        if (!params.isEmpty()) {
+            LoadDocumentFrom(params.constFirst());
+            // Kept as typed: a relative path stays relative in the caption.
+            AssignDocumentName(params.constFirst());
+            RichEdit1->setModified(false);
+        }
+        RefreshCaption();
+    });
+}
+
+void TMainForm::FormShow() { RefreshCaption(); }
+
+void TMainForm::AssignDocumentName(const QString& name) { m_documentName = name; }
+
+void TMainForm::RefreshCaption() { setWindowTitle(CaptionPrefix + m_documentName); }
+
+void TMainForm::ShowHint() { StatusLine->showMessage(Application().Hint()); }
+
+// --- status-line hints ---------------------------------------------------------
+
+void TMainForm::connectHints() {
+    connect(MainMenu, &QMenuBar::hovered, this,
+            [](QAction* action) { Application().setHint(longHint(action->statusTip())); });
+    for (QAction* action : MainMenu->actions()) {
+        if (action->menu())
+            watchMenuHints(action->menu(), true);
+    }
+}
+
+void TMainForm::watchMenuHints(QMenu* menu, bool topLevel) {
+    connect(menu, &QMenu::hovered, this,
+            [](QAction* action) { Application().setHint(longHint(action->statusTip())); });
+    if (topLevel) {
+        // Closing the menu, by a choice or by leaving it, empties the line.
+        connect(menu, &QMenu::aboutToHide, this, [] { Application().setHint(QString()); });
+    }
+    // QMenu announces no highlight for separators, yet the line must empty there.
+    menu->installEventFilter(this);
+    for (QAction* action : menu->actions()) {
+        if (action->menu())
+            watchMenuHints(action->menu(), false);
+    }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        if (auto* menu = qobject_cast<QMenu*>(watched)) {
+            const auto* move = static_cast<QMouseEvent*>(event);
+            const QAction* under = menu->actionAt(move->position().toPoint());
+            if (under && under->isSeparator())
+                Application().setHint(QString());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool TMainForm::event(QEvent* event) {
+    // Qt's own status tips would write to the status line behind the hint's back.
+    if (event->type() == QEvent::StatusTip)
+        return true;
+    return QMainWindow::event(event);
+}
+
+// --- the document ---------------------------------------------------------------
+
+void TMainForm::SaveDocumentTo(const QString& path) {
+    DocumentFile::save(path, RichEdit1->documentText());
+}
+
+void TMainForm::LoadDocumentFrom(const QString& path) {
+    // Read first: a file that cannot be opened leaves the editor as it was.
+    const QString text = DocumentFile::load(path);
+    RichEdit1->replaceText(text);
+}
+
+void TMainForm::PromptSaveChanges() {
+    if (!RichEdit1->Modified())
+        return;
+    switch (askSaveQuestion(this)) {
+    case MsgResult::No:
+        return;
+    case MsgResult::Yes:
+        // The save is all that happens; the user gives the command again.
+        Save1Click();
+        Abort();
+    default:
+        Abort();
+    }
+}
+
+void TMainForm::FileNewItemClick() {
+    PromptSaveChanges();
+    AssignDocumentName(QString());
+    RichEdit1->replaceText(QString());
+    RichEdit1->setModified(false);
+    RefreshCaption();
+}
+
+void TMainForm::FileOpen() {
+    PromptSaveChanges();
+    if (!OpenDialog.Execute(this))
+        return;
+    LoadDocumentFrom(OpenDialog.FileName);
+    AssignDocumentName(OpenDialog.FileName);
+    RichEdit1->setFocus();
+    RichEdit1->setModified(false);
+    // The dialog offers no read-only choice, so an opened file is always editable.
+    RichEdit1->setReadOnly(false);
+    RefreshCaption();
+}
+
+void TMainForm::FileSave() {
+    if (m_documentName.isEmpty()) {
+        FileSaveAs2Click();
+    } else {
+        SaveDocumentTo(m_documentName);
+        RichEdit1->setModified(false);
+    }
+    RefreshCaption();
+}
+
+void TMainForm::Save1Click() { FileSave(); }
+
+void TMainForm::FileSaveAs() {
+    if (SaveDialog.Execute(this)) {
+        SaveDocumentTo(SaveDialog.FileName);
+        AssignDocumentName(SaveDialog.FileName);
+        RichEdit1->setModified(false);
+    }
+    RefreshCaption();
+}
+
+void TMainForm::FileSaveAs2Click() { FileSaveAs(); }
+
+void TMainForm::FileExit() { close(); }
+
+// --- closing --------------------------------------------------------------------
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    runGuarded([this] { FormShow(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    bool mayClose = false;
+    runGuarded([&] { mayClose = FormClose(); });
+    if (!mayClose) {
+        // A close event starts accepted; without this the text would be lost.
+        event->ignore();
+        return;
+    }
+    event->accept();
+    emit closed();
+}
+
+bool TMainForm::FormClose() {
+    if (!RichEdit1->Modified())
+        return true;
+    switch (askSaveQuestion(this)) {
+    case MsgResult::No:
+        return true;
+    case MsgResult::Yes:
+        ExitSave();
+        Abort();
+    default:
+        Abort();
+    }
+}
+
+void TMainForm::ExitSave() {
+    if (m_documentName.isEmpty()) {
+        if (!SaveDialog.Execute(this))
+            return;
+        SaveDocumentTo(SaveDialog.FileName);
+        AssignDocumentName(SaveDialog.FileName);
+    } else {
+        SaveDocumentTo(m_documentName);
+    }
+    RichEdit1->setModified(false);
+    // close() does nothing from inside the close event that is running now; ask
+    // again once it has ended. The flag is clear, so that request goes through.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+} // namespace taviro

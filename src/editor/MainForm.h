@@ -1,0 +1,90 @@
+#pragma once
+
+#include "FileDialog.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace taviro {
+
+class TRichEdit;
+
+// The main window: one document in RichEdit1, the menu bar, the status line that
+// shows the highlighted menu item's hint, and the caption naming the document.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    static inline const QString CaptionPrefix = QStringLiteral("Taviro 1.5 ");
+    static inline const QString FileFilter =
+        QStringLiteral("HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt");
+
+    // `params` are the command-line arguments after the program name.
+    explicit TMainForm(const QStringList& params = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Controls, named as the rest of the program and the tests know them.
+    TRichEdit* RichEdit1 = nullptr;
+    QStatusBar* StatusLine = nullptr;
+    QMenuBar* MainMenu = nullptr;
+    TFileDialog OpenDialog{TFileDialog::Open};
+    TFileDialog SaveDialog{TFileDialog::Save};
+
+    const QString& DocumentName() const { return m_documentName; }
+    void AssignDocumentName(const QString& name);
+    void RefreshCaption();
+
+    // Asks whether to save a modified document. Ends the calling command with the
+    // silent abort on Cancel, and on Yes after saving.
+    void PromptSaveChanges();
+
+    // Whole-text save and load in the document file format.
+    void SaveDocumentTo(const QString& path);
+    void LoadDocumentFrom(const QString& path);
+
+    // Commands.
+    void FileNewItemClick();
+    void FileOpen();
+    void FileSave();
+    void Save1Click();
+    void FileSaveAs();
+    void FileSaveAs2Click();
+    void FileExit();
+    void ExitSave();
+
+    void ShowHint();
+
+signals:
+    // The main window has closed for good: the program ends.
+    void closed();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate(const QStringList& params);
+    void FormShow();
+    // True when the window may close; raises the silent abort to keep it open.
+    bool FormClose();
+
+    void connectCommands();
+    void connectHints();
+    void watchMenuHints(QMenu* menu, bool topLevel);
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    QString m_documentName;
+};
+
+} // namespace taviro
