@@ -107,6 +107,9 @@ void TMainForm::connectHints() {
 }
 
 void TMainForm::watchMenuHints(QMenu* menu, bool topLevel) {
+    // A sub-menu's hint is designed on the menu; its item in the parent menu is
+    // what gets highlighted.
+    menu->menuAction()->setStatusTip(menu->statusTip());
     connect(menu, &QMenu::hovered, this,
             [](QAction* action) { Application().setHint(longHint(action->statusTip())); });
     if (topLevel) {
