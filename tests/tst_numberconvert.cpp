@@ -17,8 +17,7 @@ private slots:
     void intToStr();
 };
 
-void TestNumberConvert::strToInt_data()
-{
+void TestNumberConvert::strToInt_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("converts");
     QTest::addColumn<int>("value");
@@ -68,8 +67,7 @@ void TestNumberConvert::strToInt_data()
     QTest::newRow("trailing space after hex") << "$1F " << false << 0;
 }
 
-void TestNumberConvert::strToInt()
-{
+void TestNumberConvert::strToInt() {
     QFETCH(QString, text);
     QFETCH(bool, converts);
     QFETCH(int, value);
@@ -87,8 +85,7 @@ void TestNumberConvert::strToInt()
     }
 }
 
-void TestNumberConvert::intToStr_data()
-{
+void TestNumberConvert::intToStr_data() {
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("text");
 
@@ -99,8 +96,7 @@ void TestNumberConvert::intToStr_data()
     QTest::newRow("largest") << std::numeric_limits<int>::max() << "2147483647";
 }
 
-void TestNumberConvert::intToStr()
-{
+void TestNumberConvert::intToStr() {
     QFETCH(int, value);
     QFETCH(QString, text);
 

@@ -2,6 +2,7 @@
 
 #include "Exceptions.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QThread>
 
 namespace taviro {
 
@@ -17,26 +19,38 @@ namespace {
 // Another editor holds the lock only for one read-change-write of a small file, so a wait
 // this long means something is wrong; the operation then fails instead of hanging.
 constexpr int kLockWaitMs = 5000;
+// QLockFile's own waiting doubles its pause after every attempt (100 ms, 200 ms, ...), so a
+// writer that meets a busy lock could sit out many of the other side's writes and starve.
+// Short even polls keep a waiting write close behind the one in progress.
+constexpr int kLockPollMs = 5;
 
-QString withoutNul(const QString& text)
-{
+bool acquire(QLockFile& lock) {
+    const QDeadlineTimer deadline(kLockWaitMs);
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(kLockPollMs);
+    }
+    return true;
+}
+
+QString withoutNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(0));
     return nul < 0 ? text : text.left(nul);
 }
 
-[[noreturn]] void raiseUnreadable(const QString& filePath, const QString& reason)
-{
-    throw ERegistryException(
-        QStringLiteral("Cannot read settings file %1: %2").arg(QDir::toNativeSeparators(filePath), reason));
+[[noreturn]] void raiseUnreadable(const QString& filePath, const QString& reason) {
+    throw ERegistryException(QStringLiteral("Cannot read settings file %1: %2")
+                                 .arg(QDir::toNativeSeparators(filePath), reason));
 }
 
 // The line of the first byte sequence that is not UTF-8, for the error message.
-int firstBadUtf8Line(const QByteArray& bytes)
-{
+int firstBadUtf8Line(const QByteArray& bytes) {
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        (void)decoder.decode(lines[i]);
+        // decode() is lazy: only the conversion to QString runs the decoder.
+        const QString decoded = decoder.decode(lines[i]);
         if (decoder.hasError())
             return int(i + 1);
     }
@@ -47,26 +61,22 @@ int firstBadUtf8Line(const QByteArray& bytes)
 
 std::atomic<int> KeyStore::s_liveHandles{0};
 
-QString KeyStore::defaultPath()
-{
+QString KeyStore::defaultPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/taviro/registry.reg");
 }
 
-KeyStore::KeyStore(QString filePath) : m_filePath(std::move(filePath))
-{
+KeyStore::KeyStore(QString filePath) : m_filePath(std::move(filePath)) {
     m_root = readFile();
     ++s_liveHandles;
 }
 
-KeyStore::~KeyStore()
-{
+KeyStore::~KeyStore() {
     // Nothing to flush: every change was written out when it was made.
     --s_liveHandles;
 }
 
-std::optional<QStringList> KeyStore::resolve(const QString& path) const
-{
+std::optional<QStringList> KeyStore::resolve(const QString& path) const {
     QStringView rest = path;
     QStringList resolved = m_current;
     if (rest.startsWith(u'\\')) {
@@ -85,8 +95,7 @@ std::optional<QStringList> KeyStore::resolve(const QString& path) const
     return resolved;
 }
 
-RegKey KeyStore::readFile() const
-{
+RegKey KeyStore::readFile() const {
     QFile file(m_filePath);
     if (!file.exists())
         return RegKey{};
@@ -99,23 +108,24 @@ RegKey KeyStore::readFile() const
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        raiseUnreadable(m_filePath, QStringLiteral("line %1: not UTF-8 text").arg(firstBadUtf8Line(bytes)));
+        raiseUnreadable(m_filePath,
+                        QStringLiteral("line %1: not UTF-8 text").arg(firstBadUtf8Line(bytes)));
 
     RegSyntaxError error;
     std::optional<RegKey> root = parseRegFile(text, &error);
     if (!root)
-        raiseUnreadable(m_filePath, QStringLiteral("line %1: %2").arg(error.line).arg(error.reason));
+        raiseUnreadable(m_filePath,
+                        QStringLiteral("line %1: %2").arg(error.line).arg(error.reason));
     return std::move(*root);
 }
 
-void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString& failureMessage)
-{
+void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString& failureMessage) {
     const QFileInfo info(m_filePath);
     if (!QDir().mkpath(info.absolutePath()))
         throw ERegistryException(failureMessage);
 
     QLockFile lock(m_filePath + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWaitMs))
+    if (!acquire(lock))
         throw ERegistryException(failureMessage);
 
     // Another editor may have written since this handle was opened: apply the change to
@@ -131,8 +141,7 @@ void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString&
     m_root = std::move(fresh);
 }
 
-bool KeyStore::setCurrentKey(const QString& path, bool canCreate)
-{
+bool KeyStore::setCurrentKey(const QString& path, bool canCreate) {
     const std::optional<QStringList> target = resolve(path);
     if (!target)
         return false;
@@ -155,8 +164,7 @@ bool KeyStore::setCurrentKey(const QString& path, bool canCreate)
     return true;
 }
 
-std::optional<KeyStore::Key> KeyStore::openKey(const QString& path) const
-{
+std::optional<KeyStore::Key> KeyStore::openKey(const QString& path) const {
     const std::optional<QStringList> target = resolve(path);
     if (!target)
         return std::nullopt;
@@ -172,8 +180,7 @@ std::optional<KeyStore::Key> KeyStore::openKey(const QString& path) const
     return Key(stored);
 }
 
-void KeyStore::createKey(const QString& path)
-{
+void KeyStore::createKey(const QString& path) {
     const QString failure = QStringLiteral("Failed to create key %1").arg(path);
     const std::optional<QStringList> target = resolve(path);
     if (!target)
@@ -189,14 +196,12 @@ void KeyStore::createKey(const QString& path)
         failure);
 }
 
-bool KeyStore::valueExists(const Key& key, const QString& name) const
-{
+bool KeyStore::valueExists(const Key& key, const QString& name) const {
     const RegKey* found = findKey(m_root, key.path());
     return found && found->findValue(name);
 }
 
-QString KeyStore::readString(const Key& key, const QString& name) const
-{
+QString KeyStore::readString(const Key& key, const QString& name) const {
     const RegKey* found = findKey(m_root, key.path());
     const RegValue* value = found ? found->findValue(name) : nullptr;
     if (!value)
@@ -206,8 +211,7 @@ QString KeyStore::readString(const Key& key, const QString& name) const
     return value->asText();
 }
 
-void KeyStore::writeString(const Key& key, const QString& name, const QString& text)
-{
+void KeyStore::writeString(const Key& key, const QString& name, const QString& text) {
     const QString failure = QStringLiteral("Failed to set data for '%1'").arg(name);
     RegValue value;
     value.name = name;
@@ -225,8 +229,7 @@ void KeyStore::writeString(const Key& key, const QString& name, const QString& t
         failure);
 }
 
-QStringList KeyStore::valueNames(const Key& key) const
-{
+QStringList KeyStore::valueNames(const Key& key) const {
     QStringList names;
     if (const RegKey* found = findKey(m_root, key.path())) {
         for (const RegValue& value : found->values)

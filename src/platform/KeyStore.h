@@ -2,11 +2,11 @@
 
 #include "RegFile.h"
 
-#include <QString>
-#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <optional>
+#include <QString>
+#include <QStringList>
 
 namespace taviro {
 

@@ -10,8 +10,7 @@ namespace taviro {
 namespace {
 
 // Only ASCII digits count: QChar::isDigit would also take other scripts' digits.
-int hexDigitValue(QChar c)
-{
+int hexDigitValue(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
@@ -22,8 +21,7 @@ int hexDigitValue(QChar c)
     return -1;
 }
 
-std::optional<int> parseHex(QStringView digits)
-{
+std::optional<int> parseHex(QStringView digits) {
     if (digits.isEmpty())
         return std::nullopt;
     std::uint32_t pattern = 0;
@@ -42,8 +40,7 @@ std::optional<int> parseHex(QStringView digits)
     return static_cast<int>(pattern);
 }
 
-std::optional<int> parseDecimal(QStringView text)
-{
+std::optional<int> parseDecimal(QStringView text) {
     bool negative = false;
     if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
         negative = text.front() == u'-';
@@ -69,8 +66,7 @@ std::optional<int> parseDecimal(QStringView text)
 
 } // namespace
 
-std::optional<int> tryStrToInt(QStringView text)
-{
+std::optional<int> tryStrToInt(QStringView text) {
     qsizetype start = 0;
     while (start < text.size() && text[start] == u' ')
         ++start;
@@ -83,15 +79,13 @@ std::optional<int> tryStrToInt(QStringView text)
     return parseDecimal(text);
 }
 
-int StrToInt(const QString& text)
-{
+int StrToInt(const QString& text) {
     if (const auto value = tryStrToInt(text))
         return *value;
     throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
-QString IntToStr(int value)
-{
+QString IntToStr(int value) {
     return QString::number(value);
 }
 

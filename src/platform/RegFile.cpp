@@ -15,8 +15,7 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-QString decodeCp1252(const QByteArray& bytes)
-{
+QString decodeCp1252(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
     for (char byte : bytes) {
@@ -26,14 +25,12 @@ QString decodeCp1252(const QByteArray& bytes)
     return text;
 }
 
-QString upToNul(const QString& text)
-{
+QString upToNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(0));
     return nul < 0 ? text : text.left(nul);
 }
 
-int hexDigit(QChar c)
-{
+int hexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
@@ -45,8 +42,7 @@ int hexDigit(QChar c)
 }
 
 // Reads 1 to maxDigits hexadecimal digits making up the whole of text.
-std::optional<quint32> parseHexNumber(QStringView text, int maxDigits)
-{
+std::optional<quint32> parseHexNumber(QStringView text, int maxDigits) {
     if (text.isEmpty() || text.size() > maxDigits)
         return std::nullopt;
     quint32 value = 0;
@@ -61,8 +57,7 @@ std::optional<quint32> parseHexNumber(QStringView text, int maxDigits)
 
 // A quoted string starting at text[pos] == '"'. Besides REGEDIT4's \\ and \" it takes \n
 // and \r, so that a text with line breaks still fits on one line of the file.
-bool parseQuoted(QStringView text, qsizetype& pos, QString* out, QString* reason)
-{
+bool parseQuoted(QStringView text, qsizetype& pos, QString* out, QString* reason) {
     out->clear();
     ++pos;
     while (pos < text.size()) {
@@ -91,8 +86,7 @@ bool parseQuoted(QStringView text, qsizetype& pos, QString* out, QString* reason
     return false;
 }
 
-QString quoted(const QString& text)
-{
+QString quoted(const QString& text) {
     QString out;
     out.reserve(text.size() + 2);
     out.append(u'"');
@@ -112,21 +106,18 @@ QString quoted(const QString& text)
     return out;
 }
 
-void skipSpaces(QStringView text, qsizetype& pos)
-{
+void skipSpaces(QStringView text, qsizetype& pos) {
     while (pos < text.size() && (text[pos] == u' ' || text[pos] == u'\t'))
         ++pos;
 }
 
-QString hexByte(char byte)
-{
+QString hexByte(char byte) {
     return QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0'));
 }
 
 // Binary data the way regedit lays it out: comma-separated bytes, lines kept under 80
 // columns by a trailing backslash and an indented continuation line.
-void appendHexData(QString& out, QString line, const QByteArray& data)
-{
+void appendHexData(QString& out, QString line, const QByteArray& data) {
     int bytesOnLine = 0;
     for (qsizetype i = 0; i < data.size(); ++i) {
         QString piece = hexByte(data[i]);
@@ -143,8 +134,7 @@ void appendHexData(QString& out, QString line, const QByteArray& data)
     out.append(line).append(u'\n');
 }
 
-void appendValue(QString& out, const RegValue& value)
-{
+void appendValue(QString& out, const RegValue& value) {
     QString line = value.name.isEmpty() ? QStringLiteral("@") : quoted(value.name);
     line.append(u'=');
     switch (value.kind) {
@@ -168,8 +158,7 @@ void appendValue(QString& out, const RegValue& value)
     }
 }
 
-void appendKey(QString& out, const RegKey& key, const QString& path, bool isRoot)
-{
+void appendKey(QString& out, const RegKey& key, const QString& path, bool isRoot) {
     // The root's section is only needed for values kept directly in it.
     if (!isRoot || !key.values.empty()) {
         out.append(u'\n').append(u'[').append(path).append(u"]\n");
@@ -180,15 +169,13 @@ void appendKey(QString& out, const RegKey& key, const QString& path, bool isRoot
         appendKey(out, subkey, path + u'\\' + subkey.name, false);
 }
 
-bool sameName(QStringView a, QStringView b)
-{
+bool sameName(QStringView a, QStringView b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
 
-bool RegValue::readsAsText() const
-{
+bool RegValue::readsAsText() const {
     switch (kind) {
     case Kind::Text:
         return true;
@@ -200,16 +187,14 @@ bool RegValue::readsAsText() const
     return false;
 }
 
-QString RegValue::asText() const
-{
+QString RegValue::asText() const {
     if (kind == Kind::Text)
         return upToNul(text);
     const qsizetype nul = data.indexOf('\0');
     return decodeCp1252(nul < 0 ? data : data.left(nul));
 }
 
-const RegKey* RegKey::findSubkey(QStringView wanted) const
-{
+const RegKey* RegKey::findSubkey(QStringView wanted) const {
     for (const RegKey& subkey : subkeys) {
         if (sameName(subkey.name, wanted))
             return &subkey;
@@ -217,13 +202,11 @@ const RegKey* RegKey::findSubkey(QStringView wanted) const
     return nullptr;
 }
 
-RegKey* RegKey::findSubkey(QStringView wanted)
-{
+RegKey* RegKey::findSubkey(QStringView wanted) {
     return const_cast<RegKey*>(std::as_const(*this).findSubkey(wanted));
 }
 
-const RegValue* RegKey::findValue(QStringView wanted) const
-{
+const RegValue* RegKey::findValue(QStringView wanted) const {
     for (const RegValue& value : values) {
         if (sameName(value.name, wanted))
             return &value;
@@ -231,8 +214,7 @@ const RegValue* RegKey::findValue(QStringView wanted) const
     return nullptr;
 }
 
-void RegKey::setValue(RegValue value)
-{
+void RegKey::setValue(RegValue value) {
     for (RegValue& existing : values) {
         if (sameName(existing.name, value.name)) {
             value.name = existing.name;
@@ -243,8 +225,7 @@ void RegKey::setValue(RegValue value)
     values.push_back(std::move(value));
 }
 
-const RegKey* findKey(const RegKey& root, const QStringList& path)
-{
+const RegKey* findKey(const RegKey& root, const QStringList& path) {
     const RegKey* key = &root;
     for (const QString& name : path) {
         key = key->findSubkey(name);
@@ -254,13 +235,11 @@ const RegKey* findKey(const RegKey& root, const QStringList& path)
     return key;
 }
 
-RegKey* findKey(RegKey& root, const QStringList& path)
-{
+RegKey* findKey(RegKey& root, const QStringList& path) {
     return const_cast<RegKey*>(findKey(std::as_const(root), path));
 }
 
-RegKey& ensureKey(RegKey& root, const QStringList& path, bool* created)
-{
+RegKey& ensureKey(RegKey& root, const QStringList& path, bool* created) {
     if (created)
         *created = false;
     RegKey* key = &root;
@@ -277,8 +256,7 @@ RegKey& ensureKey(RegKey& root, const QStringList& path, bool* created)
     return *key;
 }
 
-bool isValidKeyName(QStringView name)
-{
+bool isValidKeyName(QStringView name) {
     if (name.isEmpty())
         return false;
     for (QChar c : name) {
@@ -288,8 +266,7 @@ bool isValidKeyName(QStringView name)
     return true;
 }
 
-std::optional<RegKey> parseRegFile(QStringView text, RegSyntaxError* error)
-{
+std::optional<RegKey> parseRegFile(QStringView text, RegSyntaxError* error) {
     RegKey root;
     RegKey* current = nullptr;
     bool sawSignature = false;
@@ -377,7 +354,8 @@ std::optional<RegKey> parseRegFile(QStringView text, RegSyntaxError* error)
             value.kind = RegValue::Kind::Hex;
             if (rest.startsWith(u'(')) {
                 const qsizetype close = rest.indexOf(u')');
-                const auto type = close < 0 ? std::nullopt : parseHexNumber(rest.mid(1, close - 1), 8);
+                const auto type =
+                    close < 0 ? std::nullopt : parseHexNumber(rest.mid(1, close - 1), 8);
                 if (!type)
                     return fail(QStringLiteral("hex( needs a hexadecimal type number and )"));
                 value.hexType = *type;
@@ -418,8 +396,7 @@ std::optional<RegKey> parseRegFile(QStringView text, RegSyntaxError* error)
     return root;
 }
 
-QString formatRegFile(const RegKey& root)
-{
+QString formatRegFile(const RegKey& root) {
     QString out = QStringLiteral("REGEDIT4\n");
     appendKey(out, root, kRootName, true);
     return out;

@@ -11,16 +11,13 @@ namespace taviro {
 TRsRegistry::TRsRegistry(QObject* owner) : TRsRegistry(KeyStore::defaultPath(), owner) {}
 
 TRsRegistry::TRsRegistry(const QString& storePath, QObject* owner)
-    : QObject(owner), m_storePath(storePath)
-{
-}
+    : QObject(owner), m_storePath(storePath) {}
 
 // The frame every operation runs in: open a handle, open BaseKey, run the section step,
 // release the handle. A failure goes to the operation's handler when one is assigned and
 // is raised as a plain Exception with the same message otherwise.
 template <typename Result, typename Section>
-Result TRsRegistry::run(Access access, Result resultAfterHandler, Section section)
-{
+Result TRsRegistry::run(Access access, Result resultAfterHandler, Section section) {
     const bool writing = access == Access::Write;
     std::optional<KeyStore> store;
     std::optional<Result> result;
@@ -49,49 +46,42 @@ Result TRsRegistry::run(Access access, Result resultAfterHandler, Section sectio
     throw Exception(failure);
 }
 
-QString TRsRegistry::readText(KeyStore& store, const QString& defaultText)
-{
+QString TRsRegistry::readText(KeyStore& store, const QString& defaultText) {
     const std::optional<KeyStore::Key> key = store.openKey(TargetKey);
     if (!key || !store.valueExists(*key, TargetValue))
         return defaultText;
     return store.readString(*key, TargetValue);
 }
 
-int TRsRegistry::readInteger(KeyStore& store, int defaultValue)
-{
+int TRsRegistry::readInteger(KeyStore& store, int defaultValue) {
     const std::optional<KeyStore::Key> key = store.openKey(TargetKey);
     if (!key || !store.valueExists(*key, TargetValue))
         return defaultValue;
     return tryStrToInt(store.readString(*key, TargetValue)).value_or(defaultValue);
 }
 
-void TRsRegistry::writeText(KeyStore& store, const QString& text)
-{
+void TRsRegistry::writeText(KeyStore& store, const QString& text) {
     // TargetKey is created whatever DontCreate says: that setting only guards BaseKey.
     store.createKey(TargetKey);
     if (const std::optional<KeyStore::Key> key = store.openKey(TargetKey))
         store.writeString(*key, TargetValue, text);
 }
 
-QString TRsRegistry::ReadString()
-{
+QString TRsRegistry::ReadString() {
     return run<QString>(Access::Read, QString(),
                         [&](KeyStore& store) { return readText(store, QStringLiteral("None")); });
 }
 
-bool TRsRegistry::ReadBool()
-{
+bool TRsRegistry::ReadBool() {
     return run<bool>(Access::Read, false,
                      [&](KeyStore& store) { return readInteger(store, 0) != 0; });
 }
 
-int TRsRegistry::ReadInteger()
-{
+int TRsRegistry::ReadInteger() {
     return run<int>(Access::Read, -1, [&](KeyStore& store) { return readInteger(store, -1); });
 }
 
-void TRsRegistry::ReadSection(QStringList* retvals)
-{
+void TRsRegistry::ReadSection(QStringList* retvals) {
     if (!retvals) {
         if (const TNotifyEvent handler = OnReadError) {
             handler(this);
@@ -108,21 +98,18 @@ void TRsRegistry::ReadSection(QStringList* retvals)
     });
 }
 
-bool TRsRegistry::WriteString(const QString& value)
-{
+bool TRsRegistry::WriteString(const QString& value) {
     return run<bool>(Access::Write, false, [&](KeyStore& store) {
         writeText(store, value);
         return true;
     });
 }
 
-bool TRsRegistry::WriteBool(bool value)
-{
+bool TRsRegistry::WriteBool(bool value) {
     return WriteString(value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-bool TRsRegistry::WriteInteger(int value)
-{
+bool TRsRegistry::WriteInteger(int value) {
     return WriteString(IntToStr(value));
 }
 

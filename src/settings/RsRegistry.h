@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 namespace taviro {
 
