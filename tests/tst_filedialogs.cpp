@@ -20,7 +20,8 @@ namespace {
 
 // Types a name into the dialog's file name box and confirms it.
 void typeAndAccept(QFileDialog* dialog, const QString& name, QStringList* filtersSeen = nullptr,
-                   QString* selectedFilter = nullptr, const QString& chooseFilter = {}) {
+                   QString* selectedFilter = nullptr, const QString& chooseFilter = {},
+                   const QString& proposed = {}) {
     if (filtersSeen)
         *filtersSeen = dialog->nameFilters();
     if (selectedFilter)
@@ -29,6 +30,15 @@ void typeAndAccept(QFileDialog* dialog, const QString& name, QStringList* filter
         dialog->selectNameFilter(chooseFilter);
     auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
     QVERIFY(edit);
+    // The dialog fills in the name it proposes once its folder has been read;
+    // typing before that would be overwritten, for a user as for the test.
+    if (!proposed.isEmpty())
+        QVERIFY(QTest::qWaitFor([&] { return edit->text() == proposed; }));
+    // As a user types it: into the focused name box, which also clears the file
+    // list's selection of the proposed name.
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    edit->setFocus();
+    QTRY_VERIFY(edit->hasFocus());
     edit->setText(name);
     static_cast<QDialog*>(dialog)->accept();
 }
@@ -99,8 +109,11 @@ void FileDialogs::saveAddsHtmAndReplacesWithoutAsking() {
     QVERIFY(!QFile::exists(dir.file("page")));
 
     // Replacing an existing file asks nothing: no box comes up after the dialog.
-    whenModal<QFileDialog>([&](QFileDialog* d) { typeAndAccept(d, dir.file("exists.htm")); });
+    whenModal<QFileDialog>([&](QFileDialog* d) {
+        typeAndAccept(d, dir.file("exists.htm"), nullptr, nullptr, {}, "page.htm");
+    });
     form.findChild<QAction*>("FileSaveAsItem")->trigger();
+    QCOMPARE(form.SaveDialog.FileName, dir.file("exists.htm"));
     QCOMPARE(readBytes(dir.file("exists.htm")), QByteArray("new"));
     QCOMPARE(form.windowTitle(), TMainForm::CaptionPrefix + dir.file("exists.htm"));
     QVERIFY(!form.RichEdit1->Modified());
@@ -130,7 +143,9 @@ void FileDialogs::filterEntryChosenIsOfferedAgain() {
     QString selected, proposed;
     whenModal<QFileDialog>([&](QFileDialog* d) {
         selected = d->selectedNameFilter();
-        proposed = d->findChild<QLineEdit*>("fileNameEdit")->text();
+        auto* edit = d->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(QTest::qWaitFor([&] { return !edit->text().isEmpty(); }));
+        proposed = edit->text();
         d->reject();
     });
     form.findChild<QAction*>("FileSaveAsItem")->trigger();
