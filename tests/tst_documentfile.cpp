@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "MainForm.h"
 #include "RichEdit.h"
+#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 
@@ -219,5 +220,5 @@ void DocumentFileTest::readOnlyFileIsNotReplaced() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"ro.htm"});
 }
 
-QTEST_MAIN(DocumentFileTest)
+TAVIRO_TEST_MAIN(DocumentFileTest)
 #include "tst_documentfile.moc"

@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "Exceptions.h"
 #include "Guard.h"
+#include "TestMain.h"
 #include "ScriptedPrompts.h"
 
 #include <QAbstractButton>
@@ -119,5 +120,5 @@ void ErrorDisplay::realBoxIsTitledWithStopIconAndOk() {
     QCOMPARE(buttons, 1);
 }
 
-QTEST_MAIN(ErrorDisplay)
+TAVIRO_TEST_MAIN(ErrorDisplay)
 #include "tst_errordisplay.moc"

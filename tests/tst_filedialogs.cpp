@@ -5,6 +5,7 @@
 #include "MainForm.h"
 #include "ModalDriver.h"
 #include "RichEdit.h"
+#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 
@@ -154,5 +155,5 @@ void FileDialogs::filterEntryChosenIsOfferedAgain() {
     QCOMPARE(form.windowTitle(), TMainForm::CaptionPrefix + dir.file("x.php"));
 }
 
-QTEST_MAIN(FileDialogs)
+TAVIRO_TEST_MAIN(FileDialogs)
 #include "tst_filedialogs.moc"

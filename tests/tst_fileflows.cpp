@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "RichEdit.h"
+#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 
@@ -501,5 +502,5 @@ void FileFlows::newResetsFormattingAndKeepsReadOnlyAndWrap() {
     QCOMPARE(form.RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
 }
 
-QTEST_MAIN(FileFlows)
+TAVIRO_TEST_MAIN(FileFlows)
 #include "tst_fileflows.moc"

@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "RichEdit.h"
+#include "TestMain.h"
 
 #include <QAction>
 #include <QMenu>
@@ -159,5 +160,5 @@ void Hints::longFormAfterBar() {
     QCOMPARE(status(), shown);
 }
 
-QTEST_MAIN(Hints)
+TAVIRO_TEST_MAIN(Hints)
 #include "tst_hints.moc"

@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "MainForm.h"
 #include "RichEdit.h"
+#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "Startup.h"
 #include "TestDirs.h"
@@ -224,5 +225,5 @@ void Startup::failureEscapingTheSequenceIsShownAndEnds() {
     QCOMPARE(prompts.boxes[0].caption, QString("Taviro"));
 }
 
-QTEST_MAIN(Startup)
+TAVIRO_TEST_MAIN(Startup)
 #include "tst_startup.moc"
