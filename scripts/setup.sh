@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets, Network, PrintSupport, Test
   xvfb xauth                                  # a display for machines without one
   fonts-dejavu-core                           # a general font for the editor and dialogs
+  poppler-utils                               # the print tests read back their PDF
 )
 
 missing=()

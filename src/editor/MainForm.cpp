@@ -2,18 +2,20 @@
 
 #include "Application.h"
 #include "DocumentFile.h"
+#include "EditorFont.h"
 #include "Exceptions.h"
 #include "Guard.h"
 #include "Prompts.h"
 #include "RichEdit.h"
+#include "RsRegistry.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QPrinter>
 #include <QStatusBar>
 
 namespace taviro {
@@ -42,14 +44,13 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
     StatusLine = ui->StatusLine;
     MainMenu = ui->MainMenu;
 
-    // The design face. Where it is missing, the desktop's general font stands in:
-    // fontconfig ranks "Impact" as a fantasy face and may offer a symbol font for
-    // it, which would show the text as pictures.
-    QFont designFont(QStringLiteral("Impact"));
-    if (!QFontDatabase::families().contains(designFont.family(), Qt::CaseInsensitive))
-        designFont.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    QFont designFont = EditorFont::withFace(RichEdit1->font(), QStringLiteral("Impact"));
     designFont.setPixelSize(13);
     RichEdit1->setFont(designFont);
+
+    reg = new TRsRegistry(this);
+    reg->BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
+    Printer = std::make_unique<QPrinter>();
 
     OpenDialog.Filter = FileFilter;
     SaveDialog.Filter = FileFilter;
@@ -70,6 +71,14 @@ void TMainForm::connectCommands() {
     command(ui->FileSaveItem, &TMainForm::FileSave);
     command(ui->FileSaveAsItem, &TMainForm::FileSaveAs);
     command(ui->FileExitItem, &TMainForm::FileExit);
+    command(ui->FilePrintItem, &TMainForm::FilePrint);
+    command(ui->FilePrintSetupItem, &TMainForm::FilePrintSetup);
+    command(ui->EditUndoItem, &TMainForm::EditUndo);
+    command(ui->EditCutItem, &TMainForm::EditCut);
+    command(ui->EditCopyItem, &TMainForm::EditCopy);
+    command(ui->EditPasteItem, &TMainForm::EditPaste);
+    command(ui->WordWrap1, &TMainForm::WordWrap1Click);
+    command(ui->Font1, &TMainForm::Font1Click);
 }
 
 void TMainForm::FormCreate(const QStringList& params) {
@@ -77,6 +86,7 @@ void TMainForm::FormCreate(const QStringList& params) {
     runGuarded([&] {
         connect(&Application(), &TApplication::OnHint, this, guarded([this] { ShowHint(); }));
         connectHints();
+        applyStoredFont();
         if (!params.isEmpty()) {
             LoadDocumentFrom(params.constFirst());
             // Kept as typed: a relative path stays relative in the caption.

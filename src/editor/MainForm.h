@@ -7,6 +7,7 @@
 #include <memory>
 
 class QAction;
+class QPrinter;
 class QMenu;
 class QMenuBar;
 class QStatusBar;
@@ -18,6 +19,7 @@ class TMainForm;
 namespace taviro {
 
 class TRichEdit;
+class TRsRegistry;
 
 // The main window: one document in RichEdit1, the menu bar, the status line that
 // shows the highlighted menu item's hint, and the caption naming the document.
@@ -38,6 +40,10 @@ public:
     QMenuBar* MainMenu = nullptr;
     TFileDialog OpenDialog{TFileDialog::Open};
     TFileDialog SaveDialog{TFileDialog::Save};
+    // The font preferences live below this component's base key.
+    TRsRegistry* reg = nullptr;
+    // The printer for this run: Print Setup's choices last until the program ends.
+    std::unique_ptr<QPrinter> Printer;
 
     const QString& DocumentName() const { return m_documentName; }
     void AssignDocumentName(const QString& name);
@@ -63,6 +69,17 @@ public:
 
     void ShowHint();
 
+    // Editing, view, font and printing.
+    void ApplyFontPreferences();
+    void EditUndo();
+    void EditCut();
+    void EditCopy();
+    void EditPaste();
+    void WordWrap1Click();
+    void Font1Click();
+    void FilePrint();
+    void FilePrintSetup();
+
 signals:
     // The main window has closed for good: the program ends.
     void closed();
@@ -80,6 +97,8 @@ private:
     bool FormClose();
 
     void connectCommands();
+    void applyStoredFont();
+    void printDocument(QPrinter& printer);
     void connectHints();
     void watchMenuHints(QMenu* menu, bool topLevel);
 

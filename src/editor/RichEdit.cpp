@@ -26,10 +26,14 @@ void TRichEdit::replaceText(const QString& text) {
 
 QString TRichEdit::documentText() const {
     QString text = document()->toRawText();
-    // Paragraph and line separators both end a line in the file.
-    for (QChar& ch : text) {
-        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
-            ch = QLatin1Char('\n');
+    // Paragraph and line separators both end a line in the file. They are the
+    // only two characters whose code with the low bit set is U+2029; one test per
+    // character keeps this pass cheap on a large page.
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* const end = begin + text.size();
+    for (char16_t* p = begin; p < end; ++p) {
+        if ((*p | 1) == QChar::ParagraphSeparator)
+            *p = u'\n';
     }
     return text;
 }

@@ -1,9 +1,13 @@
 #include "Prompts.h"
 
 #include "FileDialog.h"
+#include "FontDialog.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace taviro {
 
@@ -92,6 +96,31 @@ bool QtPrompts::runFileDialog(QWidget* owner, TFileDialog& dialog) {
     if (chosen >= 0)
         dialog.FilterIndex = int(chosen) + 1;
     return true;
+}
+
+bool QtPrompts::runFontDialog(QWidget* owner, FontChoice& choice) {
+    TFontDialog dialog(owner);
+    dialog.setChoice(choice);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    choice = dialog.choice();
+    return true;
+}
+
+bool QtPrompts::runPrintDialog(QWidget* owner, QPrinter& printer) {
+    QPrintDialog dialog(&printer, owner);
+    // The whole text is printed, on paper: no page range, no selection, no file.
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrompts::runPrintSetupDialog(QWidget* owner, QPrinter& printer) {
+    QPageSetupDialog dialog(&printer, owner);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace taviro

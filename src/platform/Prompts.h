@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QColor>
+#include <QFont>
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
 class QWidget;
 
 namespace taviro {
@@ -13,6 +16,12 @@ enum class MsgButtons { Ok, YesNoCancel };
 enum class MsgIcon { Question, Stop };
 // Cancel is also the answer when the box is closed without a button.
 enum class MsgResult { Ok, Yes, No, Cancel };
+
+// What the font dialog edits: the face, size and style, and the colour.
+struct FontChoice {
+    QFont font;
+    QColor color;
+};
 
 struct MessageRequest {
     QWidget* owner = nullptr; // null: owned by the application
@@ -32,12 +41,23 @@ public:
     // Shows the dialog described by `dialog`; on confirm, stores the chosen path in
     // its FileName and the chosen filter entry in its FilterIndex and returns true.
     virtual bool runFileDialog(QWidget* owner, TFileDialog& dialog) = 0;
+    // Shows the font dialog filled from `choice`; on confirm, stores the user's
+    // choice there and returns true.
+    virtual bool runFontDialog(QWidget* owner, FontChoice& choice) = 0;
+    // The print dialog: printer, its properties, copies and collation. On confirm
+    // the choices are in `printer`.
+    virtual bool runPrintDialog(QWidget* owner, QPrinter& printer) = 0;
+    // The printer and page setup dialog; on confirm the choices are in `printer`.
+    virtual bool runPrintSetupDialog(QWidget* owner, QPrinter& printer) = 0;
 };
 
 class QtPrompts : public Prompts {
 public:
     MsgResult messageBox(const MessageRequest& request) override;
     bool runFileDialog(QWidget* owner, TFileDialog& dialog) override;
+    bool runFontDialog(QWidget* owner, FontChoice& choice) override;
+    bool runPrintDialog(QWidget* owner, QPrinter& printer) override;
+    bool runPrintSetupDialog(QWidget* owner, QPrinter& printer) override;
 };
 
 // The prompts in force. setPrompts(nullptr) goes back to the Qt ones; the caller

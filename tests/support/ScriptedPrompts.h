@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace taviro::test {
@@ -33,6 +34,18 @@ public:
         int filterIndex = 0;
     };
     QList<DialogAnswer> dialogAnswers;
+
+    // Font dialog: a choice confirms it with that choice, std::nullopt cancels.
+    QList<std::optional<FontChoice>> fontAnswers;
+    QList<FontChoice> fontsOffered;
+
+    // Print and print setup dialogs: true confirms. `onPrinter` may adjust the
+    // printer as a user's choices in the dialog would.
+    QList<bool> printAnswers;
+    QList<bool> printSetupAnswers;
+    std::function<void(QPrinter&)> onPrinter;
+    int printDialogs = 0;
+    int printSetupDialogs = 0;
 
     QList<MessageRequest> boxes;
     QList<DialogShown> dialogs;
@@ -66,6 +79,29 @@ public:
         return true;
     }
 
+    bool runFontDialog(QWidget*, FontChoice& choice) override {
+        fontsOffered << choice;
+        if (fontAnswers.isEmpty()) {
+            unexpected = true;
+            return false;
+        }
+        const std::optional<FontChoice> answer = fontAnswers.takeFirst();
+        if (!answer)
+            return false;
+        choice = *answer;
+        return true;
+    }
+
+    bool runPrintDialog(QWidget*, QPrinter& printer) override {
+        ++printDialogs;
+        return answerPrinter(printAnswers, printer);
+    }
+
+    bool runPrintSetupDialog(QWidget*, QPrinter& printer) override {
+        ++printSetupDialogs;
+        return answerPrinter(printSetupAnswers, printer);
+    }
+
     // The error boxes shown (stop icon), as their text.
     QStringList errors() const {
         QStringList out;
@@ -75,6 +111,17 @@ public:
         }
         return out;
     }
+    bool answerPrinter(QList<bool>& answers, QPrinter& printer) {
+        if (answers.isEmpty()) {
+            unexpected = true;
+            return false;
+        }
+        const bool ok = answers.takeFirst();
+        if (ok && onPrinter)
+            onPrinter(printer);
+        return ok;
+    }
+
     int questions() const {
         int n = 0;
         for (const MessageRequest& b : boxes)
