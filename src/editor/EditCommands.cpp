@@ -104,7 +104,10 @@ void TMainForm::Font1Click() {
         QTextCharFormat chosen;
         chosen.setFont(choice.font, QTextCharFormat::FontPropertiesAll);
         chosen.setForeground(choice.color);
+        // Formatting is never saved, so it does not make the text "modified".
+        const bool modified = RichEdit1->Modified();
         RichEdit1->mergeCurrentCharFormat(chosen);
+        RichEdit1->setModified(modified);
     }
     RichEdit1->setFocus();
 

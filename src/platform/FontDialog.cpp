@@ -41,6 +41,11 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
     m_fonts = new QFontDialog(this);
     m_fonts->setWindowFlags(Qt::Widget);
     m_fonts->setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::NoButtons);
+    m_fonts->setSizeGripEnabled(false);
+    // The panel is a dialog of its own and takes Enter and Esc for itself; what
+    // it means by them is this dialog's answer.
+    connect(m_fonts, &QDialog::finished, this,
+            [this](int result) { result == QDialog::Accepted ? accept() : reject(); });
 
     m_colors = new QComboBox(this);
     m_colors->setObjectName(QStringLiteral("colorBox"));
