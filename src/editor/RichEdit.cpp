@@ -2,6 +2,8 @@
 
 #include "AnsiCodec.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
@@ -15,11 +17,35 @@ bool TRichEdit::Modified() const { return document()->isModified(); }
 
 void TRichEdit::setModified(bool modified) { document()->setModified(modified); }
 
+namespace {
+
+// Lines per block of the text document. Qt's document takes each block in a few
+// microseconds, which for a page of a million lines would be seconds; lines
+// within a block are ended by line separators, which show and behave as line
+// breaks and are written as such.
+constexpr int kLinesPerBlock = 32;
+
+QString groupLines(const QString& text) {
+    QString grouped = text;
+    char16_t* p = reinterpret_cast<char16_t*>(grouped.data());
+    char16_t* const end = p + grouped.size();
+    int inBlock = 0;
+    for (; p < end; ++p) {
+        if (*p == u'\n' && ++inBlock < kLinesPerBlock)
+            *p = QChar::LineSeparator;
+        else if (*p == u'\n')
+            inBlock = 0;
+    }
+    return grouped;
+}
+
+} // namespace
+
 void TRichEdit::replaceText(const QString& text) {
     // setPlainText() gives the new text the caret's character format; without
     // this reset, formatting from the old document would survive New and Open.
     setCurrentCharFormat(QTextCharFormat());
-    setPlainText(text);
+    setPlainText(groupLines(text));
     setCurrentCharFormat(QTextCharFormat());
     setModified(false);
 }
@@ -73,6 +99,43 @@ void TRichEdit::insertFromMimeData(const QMimeData* source) {
     QMimeData plain;
     plain.setText(AnsiCodec::sanitize(source->text()));
     QPlainTextEdit::insertFromMimeData(&plain);
+}
+
+void TRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
+    QPlainTextEdit::mouseDoubleClickEvent(event);
+    m_doubleClickPos = event->position().toPoint();
+    m_doubleClickTime = QDateTime::currentMSecsSinceEpoch();
+}
+
+void TRichEdit::mousePressEvent(QMouseEvent* event) {
+    const bool tripleClick =
+        event->button() == Qt::LeftButton && m_doubleClickTime >= 0 &&
+        QDateTime::currentMSecsSinceEpoch() - m_doubleClickTime <= QApplication::doubleClickInterval() &&
+        (event->position().toPoint() - m_doubleClickPos).manhattanLength() <
+            QApplication::startDragDistance();
+    m_doubleClickTime = -1;
+    // Taken before Qt's own handling, which may scroll.
+    const QTextCursor at = cursorForPosition(event->position().toPoint());
+    QPlainTextEdit::mousePressEvent(event);
+    // Qt selects the whole block, which may hold many lines: select the line.
+    if (tripleClick)
+        selectLineAt(at);
+}
+
+void TRichEdit::selectLineAt(const QTextCursor& at) {
+    const QTextBlock block = at.block();
+    const QString text = block.text();
+    const int column = at.positionInBlock();
+    const qsizetype start = text.lastIndexOf(QChar::LineSeparator, column - 1) + 1;
+    qsizetype end = text.indexOf(QChar::LineSeparator, column);
+    if (end < 0)
+        end = text.size();
+    QTextCursor line(document());
+    line.setPosition(block.position() + int(start));
+    // The line's own break goes with it, as with Qt's selection of a block.
+    const int last = block.position() + int(end) + 1;
+    line.setPosition(std::min(last, document()->characterCount() - 1), QTextCursor::KeepAnchor);
+    setTextCursor(line);
 }
 
 } // namespace taviro

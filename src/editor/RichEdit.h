@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 
 namespace taviro {
@@ -11,6 +12,10 @@ class TRichEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TRichEdit(QWidget* parent = nullptr);
+
+    // Lines of a loaded text are grouped into blocks of the text document and
+    // ended by line separators within a block (see replaceText); to the user and
+    // in every text that leaves the control they are ordinary lines.
 
     bool Modified() const;
     void setModified(bool modified);
@@ -27,6 +32,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void selectLineAt(const QTextCursor& at);
+
+    // Where and when the last double click was, to tell a triple click.
+    QPoint m_doubleClickPos;
+    qint64 m_doubleClickTime = -1;
 };
 
 } // namespace taviro
