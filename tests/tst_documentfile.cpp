@@ -7,9 +7,9 @@
 #include "Exceptions.h"
 #include "MainForm.h"
 #include "RichEdit.h"
-#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
+#include "TestMain.h"
 
 #include <QClipboard>
 #include <QMimeData>
@@ -63,23 +63,27 @@ void DocumentFileTest::loadThenSave_data() {
     QTest::newRow("CR LF") << QByteArray("a\r\nb") << "a\nb" << QByteArray("a\r\nb");
     QTest::newRow("lone LF") << QByteArray("a\nb\n") << "a\nb\n" << QByteArray("a\r\nb\r\n");
     QTest::newRow("lone CR") << QByteArray("a\rb") << "a\nb" << QByteArray("a\r\nb");
-    QTest::newRow("LF then CR is two breaks") << QByteArray("a\n\rb") << "a\n\nb"
-                                              << QByteArray("a\r\n\r\nb");
+    QTest::newRow("LF then CR is two breaks")
+        << QByteArray("a\n\rb") << "a\n\nb" << QByteArray("a\r\n\r\nb");
     QTest::newRow("CR CR LF") << QByteArray("a\r\r\nb") << "a\n\nb" << QByteArray("a\r\n\r\nb");
     QTest::newRow("final break kept") << QByteArray("x\r\n") << "x\n" << QByteArray("x\r\n");
     QTest::newRow("no final break added") << QByteArray("x") << "x" << QByteArray("x");
-    QTest::newRow("only breaks") << QByteArray("\r\n\n\r") << "\n\n\n" << QByteArray("\r\n\r\n\r\n");
+    QTest::newRow("only breaks") << QByteArray("\r\n\n\r") << "\n\n\n"
+                                 << QByteArray("\r\n\r\n\r\n");
     QTest::newRow("empty file") << QByteArray() << "" << QByteArray();
-    QTest::newRow("tabs and blanks untouched") << QByteArray("\t a  \t\r\n  ") << "\t a  \t\n  "
-                                               << QByteArray("\t a  \t\r\n  ");
-    QTest::newRow("no-break space stays") << QByteArray("a\xA0" "b") << QString("a") + QChar(0xA0) + "b"
-                                          << QByteArray("a\xA0" "b");
-    QTest::newRow("code page letters") << QByteArray("\x80 \xE9\x9F\x81")
-                                       << QString::fromUtf8("\u20AC \u00E9\u0178\u0081")
-                                       << QByteArray("\x80 \xE9\x9F\x81");
-    QTest::newRow("no byte-order mark taken or given") << QByteArray("\xEF\xBB\xBFx")
-                                                       << QString::fromUtf8("\u00EF\u00BB\u00BFx")
-                                                       << QByteArray("\xEF\xBB\xBFx");
+    QTest::newRow("tabs and blanks untouched")
+        << QByteArray("\t a  \t\r\n  ") << "\t a  \t\n  " << QByteArray("\t a  \t\r\n  ");
+    QTest::newRow("no-break space stays") << QByteArray("a\xA0"
+                                                        "b")
+                                          << QString("a") + QChar(0xA0) + "b"
+                                          << QByteArray("a\xA0"
+                                                        "b");
+    QTest::newRow("code page letters")
+        << QByteArray("\x80 \xE9\x9F\x81") << QString::fromUtf8("\u20AC \u00E9\u0178\u0081")
+        << QByteArray("\x80 \xE9\x9F\x81");
+    QTest::newRow("no byte-order mark taken or given")
+        << QByteArray("\xEF\xBB\xBFx") << QString::fromUtf8("\u00EF\u00BB\u00BFx")
+        << QByteArray("\xEF\xBB\xBFx");
 }
 
 void DocumentFileTest::loadThenSave() {
@@ -125,13 +129,15 @@ void DocumentFileTest::typedAndPastedCharactersOutsideCodePage_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("written");
-    QTest::newRow("in code page") << QString::fromUtf8("caf\u00E9 \u20AC5") << QString::fromUtf8("caf\u00E9 \u20AC5")
-                                  << QByteArray("caf\xE9 \x80" "5");
+    QTest::newRow("in code page") << QString::fromUtf8("caf\u00E9 \u20AC5")
+                                  << QString::fromUtf8("caf\u00E9 \u20AC5")
+                                  << QByteArray("caf\xE9 \x80"
+                                                "5");
     QTest::newRow("outside") << QString::fromUtf8("a\u2713b\u0416") << "a?b?" << QByteArray("a?b?");
-    QTest::newRow("beyond the basic plane is one ?") << QString::fromUtf8("x\U0001F600y") << "x?y"
-                                                     << QByteArray("x?y");
-    QTest::newRow("C1 control that is no code page byte") << QString(QChar(0x80)) << "?"
-                                                          << QByteArray("?");
+    QTest::newRow("beyond the basic plane is one ?")
+        << QString::fromUtf8("x\U0001F600y") << "x?y" << QByteArray("x?y");
+    QTest::newRow("C1 control that is no code page byte")
+        << QString(QChar(0x80)) << "?" << QByteArray("?");
 }
 
 void DocumentFileTest::typedAndPastedCharactersOutsideCodePage() {
@@ -209,7 +215,8 @@ void DocumentFileTest::failedWriteKeepsOldFile() {
 void DocumentFileTest::readOnlyFileIsNotReplaced() {
     WorkDir dir;
     writeBytes(dir.file("ro.htm"), "keep");
-    QFile::setPermissions(dir.file("ro.htm"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(dir.file("ro.htm"),
+                          QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     try {
         DocumentFile::save(dir.file("ro.htm"), u"new");
         QFAIL("a read-only file was replaced");

@@ -22,13 +22,16 @@ using namespace taviro::test;
 
 namespace {
 
-void trigger(TMainForm& form, const char* item) { form.findChild<QAction*>(QLatin1String(item))->trigger(); }
+void trigger(TMainForm& form, const char* item) {
+    form.findChild<QAction*>(QLatin1String(item))->trigger();
+}
 
 QString run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QStringLiteral("<%1 failed: %2>").arg(program, QString::fromLocal8Bit(p.readAllStandardError()));
+        return QStringLiteral("<%1 failed: %2>")
+            .arg(program, QString::fromLocal8Bit(p.readAllStandardError()));
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
 
@@ -44,8 +47,9 @@ int pdfPages(const QString& pdf) {
 QString pdfText(const QString& pdf, int page = 0, QRectF area = {}) {
     QStringList args{"-layout"};
     if (!area.isNull())
-        args << "-x" << QString::number(qFloor(area.left())) << "-y" << QString::number(qFloor(area.top()))
-             << "-W" << QString::number(qCeil(area.width())) << "-H" << QString::number(qCeil(area.height()));
+        args << "-x" << QString::number(qFloor(area.left())) << "-y"
+             << QString::number(qFloor(area.top())) << "-W" << QString::number(qCeil(area.width()))
+             << "-H" << QString::number(qCeil(area.height()));
     if (page > 0)
         args << "-f" << QString::number(page) << "-l" << QString::number(page);
     return run("pdftotext", args << pdf << "-");
@@ -53,8 +57,8 @@ QString pdfText(const QString& pdf, int page = 0, QRectF area = {}) {
 
 // Prints to a PDF file, as a PDF printer would.
 void printToPdf(TMainForm& form, const QString& pdf) {
-    form.Printer->setOutputFormat(QPrinter::PdfFormat);
-    form.Printer->setOutputFileName(pdf);
+    form.Printer().setOutputFormat(QPrinter::PdfFormat);
+    form.Printer().setOutputFileName(pdf);
 }
 
 } // namespace
@@ -178,8 +182,9 @@ void EditCommands::printsWholeTextOnPagesAndChangesNothing() {
     const QString pdf = dir.file("out.pdf");
     QVERIFY(QFile::exists(pdf));
     // The job is named after the document.
-    QVERIFY(run("pdfinfo", {pdf}).contains(QRegularExpression("Title:\\s+" +
-                                                              QRegularExpression::escape(dir.file("page.htm")))));
+    QVERIFY(run("pdfinfo", {pdf})
+                .contains(QRegularExpression("Title:\\s+" +
+                                             QRegularExpression::escape(dir.file("page.htm")))));
 
     // Every line exactly once, in order, across the pages; the first page starts
     // with the first character, the last page ends with the last line.
@@ -187,7 +192,7 @@ void EditCommands::printsWholeTextOnPagesAndChangesNothing() {
     QVERIFY2(pages >= 2, qPrintable(QString::number(pages)));
     QVERIFY(pdfText(pdf, 1).trimmed().startsWith("Xline 000"));
     QVERIFY(pdfText(pdf, pages).contains("line 399 of the page"));
-    const QRectF printable = form.Printer->pageRect(QPrinter::Point);
+    const QRectF printable = form.Printer().pageRect(QPrinter::Point);
     QString all;
     for (int p = 1; p <= pages; ++p)
         all += pdfText(pdf, p, printable);
@@ -200,7 +205,8 @@ void EditCommands::printsWholeTextOnPagesAndChangesNothing() {
         from = at;
     }
     // No page number or header added.
-    QVERIFY(!all.contains(QRegularExpression("^\\s*\\d+\\s*$", QRegularExpression::MultilineOption)));
+    QVERIFY(
+        !all.contains(QRegularExpression("^\\s*\\d+\\s*$", QRegularExpression::MultilineOption)));
 
     // Pages are filled: as many as the lines need, no more. A line is about the
     // same height on every page, so the lines per page are nearly equal.
@@ -250,7 +256,7 @@ void EditCommands::printSetupChoiceLastsForTheRun() {
     prompts.printSetupAnswers << false;
     prompts.onPrinter = [](QPrinter& p) { p.setPageOrientation(QPageLayout::Landscape); };
     trigger(form, "FilePrintSetupItem");
-    QCOMPARE(form.Printer->pageLayout().orientation(), QPageLayout::Portrait);
+    QCOMPARE(form.Printer().pageLayout().orientation(), QPageLayout::Portrait);
 
     prompts.printSetupAnswers << true;
     trigger(form, "FilePrintSetupItem");
@@ -258,7 +264,8 @@ void EditCommands::printSetupChoiceLastsForTheRun() {
     prompts.printAnswers << true;
     trigger(form, "FilePrintItem");
     const QString info = run("pdfinfo", {dir.file("wide.pdf")});
-    const QRegularExpressionMatch m = QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(info);
+    const QRegularExpressionMatch m =
+        QRegularExpression("Page size:\\s+([\\d.]+) x ([\\d.]+)").match(info);
     QVERIFY2(m.hasMatch(), qPrintable(info));
     QVERIFY(m.captured(1).toDouble() > m.captured(2).toDouble());
     QVERIFY(pdfText(dir.file("wide.pdf")).contains("landscape text"));

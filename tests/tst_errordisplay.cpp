@@ -4,8 +4,8 @@
 #include "Application.h"
 #include "Exceptions.h"
 #include "Guard.h"
-#include "TestMain.h"
 #include "ScriptedPrompts.h"
+#include "TestMain.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -31,21 +31,35 @@ private slots:
 void ErrorDisplay::fullStopRule_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("letter") << "Cannot open file x" << "Cannot open file x.";
-    QTest::newRow("full stop 0x2E") << "Done." << "Done.";
-    QTest::newRow("slash 0x2F") << "path/" << "path/.";
-    QTest::newRow("digit") << "code 5" << "code 5.";
-    QTest::newRow("minus 0x2D") << "a -" << "a -";
-    QTest::newRow("comma 0x2C") << "a," << "a,";
-    QTest::newRow("exclamation 0x21") << "Stop!" << "Stop!";
-    QTest::newRow("blank 0x20") << "trailing " << "trailing ";
-    QTest::newRow("closing quote 0x27") << "'x' is not a valid integer value" << "'x' is not a valid integer value.";
-    QTest::newRow("quote 0x27 last") << "name 'x'" << "name 'x'";
-    QTest::newRow("question mark 0x3F") << "why?" << "why?.";
-    QTest::newRow("colon 0x3A") << "reason:" << "reason:.";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("letter") << "Cannot open file x"
+                            << "Cannot open file x.";
+    QTest::newRow("full stop 0x2E") << "Done."
+                                    << "Done.";
+    QTest::newRow("slash 0x2F") << "path/"
+                                << "path/.";
+    QTest::newRow("digit") << "code 5"
+                           << "code 5.";
+    QTest::newRow("minus 0x2D") << "a -"
+                                << "a -";
+    QTest::newRow("comma 0x2C") << "a,"
+                                << "a,";
+    QTest::newRow("exclamation 0x21") << "Stop!"
+                                      << "Stop!";
+    QTest::newRow("blank 0x20") << "trailing "
+                                << "trailing ";
+    QTest::newRow("closing quote 0x27") << "'x' is not a valid integer value"
+                                        << "'x' is not a valid integer value.";
+    QTest::newRow("quote 0x27 last") << "name 'x'"
+                                     << "name 'x'";
+    QTest::newRow("question mark 0x3F") << "why?"
+                                        << "why?.";
+    QTest::newRow("colon 0x3A") << "reason:"
+                                << "reason:.";
     QTest::newRow("non-ASCII") << QString::fromUtf8("caf\u00E9") << QString::fromUtf8("caf\u00E9.");
-    QTest::newRow("line break 0x0A") << "two\nlines\n" << "two\nlines\n";
+    QTest::newRow("line break 0x0A") << "two\nlines\n"
+                                     << "two\nlines\n";
 }
 
 void ErrorDisplay::fullStopRule() {

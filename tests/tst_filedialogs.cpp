@@ -5,9 +5,9 @@
 #include "MainForm.h"
 #include "ModalDriver.h"
 #include "RichEdit.h"
-#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
+#include "TestMain.h"
 
 #include <QFileDialog>
 #include <QLineEdit>
@@ -61,9 +61,10 @@ private slots:
 void FileDialogs::filterEntries_data() {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QStringList>("qt");
-    QTest::newRow("the program's") << TMainForm::FileFilter
-                                   << QStringList{"HTML (*.htm *.html)", "All Files (*)", "ASP (*.asp)",
-                                                  "PHP (*.php *.php3 *.phtml)", "Text (*.txt)"};
+    QTest::newRow("the program's")
+        << TMainForm::FileFilter
+        << QStringList{"HTML (*.htm *.html)", "All Files (*)", "ASP (*.asp)",
+                       "PHP (*.php *.php3 *.phtml)", "Text (*.txt)"};
     QTest::newRow("one entry") << "Text|*.txt" << QStringList{"Text (*.txt)"};
     QTest::newRow("dangling description ignored") << "A|*.a|B" << QStringList{"A (*.a)"};
     QTest::newRow("empty") << "" << QStringList{};

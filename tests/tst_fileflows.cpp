@@ -4,9 +4,9 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "RichEdit.h"
-#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
+#include "TestMain.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -75,66 +75,84 @@ void FileFlows::questionFlows_data() {
 
     // New
     QTest::newRow("new clean untitled") << "new" << false << false << L{} << QStringList{} << ""
-                                        << "" << "" << false << false << kDocBytes << none;
+                                        << ""
+                                        << "" << false << false << kDocBytes << none;
     QTest::newRow("new clean named") << "new" << true << false << L{} << QStringList{} << ""
-                                     << "" << "" << false << false << kDocBytes << none;
+                                     << ""
+                                     << "" << false << false << kDocBytes << none;
     QTest::newRow("new modified cancel") << "new" << true << true << L{C} << QStringList{} << ""
-                                         << "Xold\n" << "doc.htm" << true << false << kDocBytes << none;
+                                         << "Xold\n"
+                                         << "doc.htm" << true << false << kDocBytes << none;
     QTest::newRow("new modified no") << "new" << true << true << L{N} << QStringList{} << ""
-                                     << "" << "" << false << false << kDocBytes << none;
+                                     << ""
+                                     << "" << false << false << kDocBytes << none;
     QTest::newRow("new named yes saves, does not clear")
-        << "new" << true << true << L{Y} << QStringList{} << "" << "Xold\n" << "doc.htm" << false
-        << false << QByteArray("Xold\r\n") << none;
+        << "new" << true << true << L{Y} << QStringList{} << ""
+        << "Xold\n"
+        << "doc.htm" << false << false << QByteArray("Xold\r\n") << none;
     QTest::newRow("new untitled yes, save confirmed")
-        << "new" << false << true << L{Y} << QStringList{"saved.htm"} << "S" << "X" << "saved.htm"
-        << false << false << kDocBytes << QByteArray("X");
+        << "new" << false << true << L{Y} << QStringList{"saved.htm"} << "S"
+        << "X"
+        << "saved.htm" << false << false << kDocBytes << QByteArray("X");
     QTest::newRow("new untitled yes, save cancelled")
-        << "new" << false << true << L{Y} << QStringList{""} << "S" << "X" << "" << true << false
-        << kDocBytes << none;
+        << "new" << false << true << L{Y} << QStringList{""} << "S"
+        << "X"
+        << "" << true << false << kDocBytes << none;
 
     // Open (other.htm holds "other\r\nfile")
-    QTest::newRow("open clean") << "open" << true << false << L{} << QStringList{"other.htm"}
-                                << "O" << "other\nfile" << "other.htm" << false << false
-                                << kDocBytes << none;
+    QTest::newRow("open clean") << "open" << true << false << L{} << QStringList{"other.htm"} << "O"
+                                << "other\nfile"
+                                << "other.htm" << false << false << kDocBytes << none;
     QTest::newRow("open clean, dialog cancelled")
-        << "open" << true << false << L{} << QStringList{""} << "O" << "old\n" << "doc.htm" << false
-        << false << kDocBytes << none;
-    QTest::newRow("open modified no") << "open" << true << true << L{N} << QStringList{"other.htm"}
-                                      << "O" << "other\nfile" << "other.htm" << false << false
-                                      << kDocBytes << none;
+        << "open" << true << false << L{} << QStringList{""} << "O"
+        << "old\n"
+        << "doc.htm" << false << false << kDocBytes << none;
+    QTest::newRow("open modified no")
+        << "open" << true << true << L{N} << QStringList{"other.htm"} << "O"
+        << "other\nfile"
+        << "other.htm" << false << false << kDocBytes << none;
     QTest::newRow("open modified no, dialog cancelled")
-        << "open" << true << true << L{N} << QStringList{""} << "O" << "Xold\n" << "doc.htm"
-        << true << false << kDocBytes << none;
-    QTest::newRow("open modified cancel")
-        << "open" << true << true << L{C} << QStringList{} << "" << "Xold\n" << "doc.htm" << true
-        << false << kDocBytes << none;
+        << "open" << true << true << L{N} << QStringList{""} << "O"
+        << "Xold\n"
+        << "doc.htm" << true << false << kDocBytes << none;
+    QTest::newRow("open modified cancel") << "open" << true << true << L{C} << QStringList{} << ""
+                                          << "Xold\n"
+                                          << "doc.htm" << true << false << kDocBytes << none;
     QTest::newRow("open named yes saves, opens nothing")
-        << "open" << true << true << L{Y} << QStringList{} << "" << "Xold\n" << "doc.htm" << false
-        << false << QByteArray("Xold\r\n") << none;
+        << "open" << true << true << L{Y} << QStringList{} << ""
+        << "Xold\n"
+        << "doc.htm" << false << false << QByteArray("Xold\r\n") << none;
     QTest::newRow("open untitled yes, save confirmed")
-        << "open" << false << true << L{Y} << QStringList{"saved.htm"} << "S" << "X" << "saved.htm"
-        << false << false << kDocBytes << QByteArray("X");
+        << "open" << false << true << L{Y} << QStringList{"saved.htm"} << "S"
+        << "X"
+        << "saved.htm" << false << false << kDocBytes << QByteArray("X");
 
     // Closing
-    QTest::newRow("close clean untitled") << "close" << false << false << L{} << QStringList{}
-                                          << "" << "" << "" << false << true << kDocBytes << none;
+    QTest::newRow("close clean untitled") << "close" << false << false << L{} << QStringList{} << ""
+                                          << ""
+                                          << "" << false << true << kDocBytes << none;
     QTest::newRow("close clean named") << "close" << true << false << L{} << QStringList{} << ""
-                                       << "old\n" << "doc.htm" << false << true << kDocBytes << none;
-    QTest::newRow("close modified cancel")
-        << "close" << true << true << L{C} << QStringList{} << "" << "Xold\n" << "doc.htm" << true
-        << false << kDocBytes << none;
+                                       << "old\n"
+                                       << "doc.htm" << false << true << kDocBytes << none;
+    QTest::newRow("close modified cancel") << "close" << true << true << L{C} << QStringList{} << ""
+                                           << "Xold\n"
+                                           << "doc.htm" << true << false << kDocBytes << none;
     QTest::newRow("close modified no loses changes")
-        << "close" << true << true << L{N} << QStringList{} << "" << "Xold\n" << "doc.htm" << true
-        << true << kDocBytes << none;
+        << "close" << true << true << L{N} << QStringList{} << ""
+        << "Xold\n"
+        << "doc.htm" << true << true << kDocBytes << none;
     QTest::newRow("close named yes saves without dialog and ends")
-        << "close" << true << true << L{Y} << QStringList{} << "" << "Xold\n" << "doc.htm" << false
-        << true << QByteArray("Xold\r\n") << none;
+        << "close" << true << true << L{Y} << QStringList{} << ""
+        << "Xold\n"
+        << "doc.htm" << false << true << QByteArray("Xold\r\n") << none;
     QTest::newRow("close untitled yes, save confirmed, ends")
-        << "close" << false << true << L{Y} << QStringList{"saved.htm"} << "S" << "X"
+        << "close" << false << true << L{Y} << QStringList{"saved.htm"} << "S"
+        << "X"
         << "saved.htm" << false << true << kDocBytes << QByteArray("X");
     QTest::newRow("close untitled yes, save cancelled, stays")
-        << "close" << false << true << L{Y} << QStringList{""} << "S" << "X" << "" << true << false
-        << kDocBytes << none;
+        << "close" << false << true << L{Y} << QStringList{""} << "S"
+        << "X"
+        << "" << true << false << kDocBytes << none;
 }
 
 void FileFlows::questionFlows() {
@@ -283,16 +301,19 @@ void FileFlows::saveAndSaveAs_data() {
 
     const QByteArray none = "<missing>";
     QTest::newRow("save named writes in place")
-        << "save" << true << "-" << "doc.htm" << false << QByteArray("Xold\r\n") << QByteArray("target");
+        << "save" << true << "-"
+        << "doc.htm" << false << QByteArray("Xold\r\n") << QByteArray("target");
     QTest::newRow("save untitled asks for a name")
-        << "save" << false << "new.htm" << "new.htm" << false << kDocBytes << QByteArray("target");
+        << "save" << false << "new.htm"
+        << "new.htm" << false << kDocBytes << QByteArray("target");
     QTest::newRow("save untitled, dialog cancelled")
-        << "save" << false << "" << "" << true << kDocBytes << QByteArray("target");
+        << "save" << false << ""
+        << "" << true << kDocBytes << QByteArray("target");
     QTest::newRow("save as replaces without asking")
-        << "saveas" << true << "target.htm" << "target.htm" << false << kDocBytes
-        << QByteArray("Xold\r\n");
-    QTest::newRow("save as cancelled") << "saveas" << true << "" << "doc.htm" << true << kDocBytes
-                                       << QByteArray("target");
+        << "saveas" << true << "target.htm"
+        << "target.htm" << false << kDocBytes << QByteArray("Xold\r\n");
+    QTest::newRow("save as cancelled") << "saveas" << true << ""
+                                       << "doc.htm" << true << kDocBytes << QByteArray("target");
     Q_UNUSED(none);
 }
 
@@ -341,8 +362,9 @@ void FileFlows::dialogsRememberTheirOwnChoices() {
     writeBytes(dir.file("a.htm"), "a");
     ScriptedPrompts prompts;
     TMainForm form;
-    QCOMPARE(form.OpenDialog.Filter,
-             QString("HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt"));
+    QCOMPARE(
+        form.OpenDialog.Filter,
+        QString("HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt"));
     QCOMPARE(form.SaveDialog.Filter, form.OpenDialog.Filter);
     QCOMPARE(form.OpenDialog.DefaultExt, QString());
 
@@ -428,8 +450,8 @@ void FileFlows::saveFailureLeavesDocumentAndFile() {
     TMainForm form({dir.file("doc.htm")});
     QTest::keyClicks(form.RichEdit1, "X");
 
-    for (const QString& target : {dir.file("locked.htm"), dir.file("folder"),
-                                  dir.file("no/such/dir/x.htm")}) {
+    for (const QString& target :
+         {dir.file("locked.htm"), dir.file("folder"), dir.file("no/such/dir/x.htm")}) {
         prompts.dialogAnswers << ScriptedPrompts::DialogAnswer{target};
         trigger(form, "FileSaveAsItem");
         QCOMPARE(prompts.errors(), QStringList{QString("Cannot create file %1.").arg(target)});
@@ -457,7 +479,8 @@ void FileFlows::failedExitSaveKeepsWindowOpen() {
     QCoreApplication::processEvents();
     QCOMPARE(closedSpy.count(), 0);
     QVERIFY(form.isVisible());
-    QCOMPARE(prompts.errors(), QStringList{QString("Cannot create file %1.").arg(dir.file("doc.htm"))});
+    QCOMPARE(prompts.errors(),
+             QStringList{QString("Cannot create file %1.").arg(dir.file("doc.htm"))});
     QVERIFY(form.RichEdit1->Modified());
     QCOMPARE(form.RichEdit1->documentText(), QString("Xold\n"));
     QCOMPARE(readBytes(dir.file("doc.htm")), kDocBytes);

@@ -75,7 +75,8 @@ void FontDialogTest::cancelledLeavesTextAsItWas() {
         f.setPointSize(30);
         d->fontPanel()->setCurrentFont(f);
         // Esc where the user is: in the font panel's name box.
-        QTest::keyClick(d->fontPanel()->focusWidget() ? d->fontPanel()->focusWidget() : d, Qt::Key_Escape);
+        QTest::keyClick(d->fontPanel()->focusWidget() ? d->fontPanel()->focusWidget() : d,
+                        Qt::Key_Escape);
         // Should the dialog ignore Esc, fail rather than wait for ever.
         QTimer::singleShot(2000, d, [d] {
             if (d->isVisible())
@@ -87,7 +88,8 @@ void FontDialogTest::cancelledLeavesTextAsItWas() {
     QTextCursor c(form.RichEdit1->document());
     c.setPosition(2);
     QVERIFY(!c.charFormat().hasProperty(QTextFormat::FontPointSize));
-    QCOMPARE(Prefs::read("size"), QString::number(qRound(13 * 72.0 / form.RichEdit1->logicalDpiY())));
+    QCOMPARE(Prefs::read("size"),
+             QString::number(qRound(13 * 72.0 / form.RichEdit1->logicalDpiY())));
     QVERIFY(!QApplication::activeModalWidget());
 }
 

@@ -19,10 +19,14 @@ using namespace taviro::test;
 
 namespace {
 
-QString general() { return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(); }
+QString general() {
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+}
 const QString kSerif = QStringLiteral("DejaVu Serif");
 
-int px(TMainForm& form, int points) { return qRound(points * form.RichEdit1->logicalDpiY() / 72.0); }
+int px(TMainForm& form, int points) {
+    return qRound(points * form.RichEdit1->logicalDpiY() / 72.0);
+}
 
 QTextCharFormat formatAt(TMainForm& form, int position) {
     QTextCursor c(form.RichEdit1->document());
@@ -67,7 +71,9 @@ void FontPrefs::startUp_data() {
     QTest::addColumn<int>("points"); // 0: the design height of 13 pixels
     QTest::addColumn<QStringList>("errors");
 
-    QTest::newRow("first start: no preferences, no message") << "-" << "-" << "" << 0 << QStringList{};
+    QTest::newRow("first start: no preferences, no message") << "-"
+                                                             << "-"
+                                                             << "" << 0 << QStringList{};
     QTest::newRow("face and size") << kSerif << "14" << kSerif << 14 << QStringList{};
     QTest::newRow("size with blanks and sign") << kSerif << "  +9" << kSerif << 9 << QStringList{};
     QTest::newRow("hexadecimal size") << kSerif << "$10" << kSerif << 16 << QStringList{};
@@ -75,11 +81,17 @@ void FontPrefs::startUp_data() {
         << kSerif << "12pt" << kSerif << 0 << QStringList{"'12pt' is not a valid integer value."};
     QTest::newRow("size missing reads None")
         << kSerif << "-" << kSerif << 0 << QStringList{"'None' is not a valid integer value."};
-    QTest::newRow("face missing reads None, not installed") << "-" << "11" << "" << 11 << QStringList{};
-    QTest::newRow("face not installed") << "No Such Face" << "12" << "" << 12 << QStringList{};
-    QTest::newRow("empty face keeps the design face") << "" << "12" << "" << 12 << QStringList{};
-    QTest::newRow("face longer than 31 is cut")
-        << kSerif + QString(20, 'x') << "12" << "" << 12 << QStringList{};
+    QTest::newRow("face missing reads None, not installed") << "-"
+                                                            << "11"
+                                                            << "" << 11 << QStringList{};
+    QTest::newRow("face not installed") << "No Such Face"
+                                        << "12"
+                                        << "" << 12 << QStringList{};
+    QTest::newRow("empty face keeps the design face") << ""
+                                                      << "12"
+                                                      << "" << 12 << QStringList{};
+    QTest::newRow("face longer than 31 is cut") << kSerif + QString(20, 'x') << "12"
+                                                << "" << 12 << QStringList{};
 }
 
 void FontPrefs::startUp() {
@@ -148,7 +160,8 @@ void FontPrefs::confirmOnSelectionFormatsOnlyItAndStores() {
     // The dialog was filled from the selection: the editor's font, in points.
     QCOMPARE(prompts.fontsOffered.size(), 1);
     QCOMPARE(prompts.fontsOffered[0].font.family(), form.RichEdit1->font().family());
-    QCOMPARE(prompts.fontsOffered[0].font.pointSize(), qRound(13 * 72.0 / form.RichEdit1->logicalDpiY()));
+    QCOMPARE(prompts.fontsOffered[0].font.pointSize(),
+             qRound(13 * 72.0 / form.RichEdit1->logicalDpiY()));
 
     for (int i = 0; i < 17; ++i) {
         const QTextCharFormat f = formatAt(form, i);
@@ -193,7 +206,8 @@ void FontPrefs::cancelStoresTheSelectionsFont() {
     prompts.fontAnswers << std::nullopt;
     form.findChild<QAction*>("Font1")->trigger();
     QCOMPARE(Prefs::read("font"), form.RichEdit1->font().family());
-    QCOMPARE(Prefs::read("size"), QString::number(qRound(13 * 72.0 / form.RichEdit1->logicalDpiY())));
+    QCOMPARE(Prefs::read("size"),
+             QString::number(qRound(13 * 72.0 / form.RichEdit1->logicalDpiY())));
     QCOMPARE(formatAt(form, 5).font().pointSize(), 20);
     QCOMPARE(formatAt(form, 1).font().bold(), false);
     QVERIFY(!prompts.unexpected);

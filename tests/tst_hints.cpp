@@ -142,10 +142,14 @@ void Hints::showHintCopiesOnlyChanges() {
 void Hints::longFormAfterBar_data() {
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("plain") << "Save current file" << "Save current file";
-    QTest::newRow("short|long") << "Save|Save current file" << "Save current file";
-    QTest::newRow("first bar only") << "a|b|c" << "b|c";
-    QTest::newRow("empty long form") << "short|" << "";
+    QTest::newRow("plain") << "Save current file"
+                           << "Save current file";
+    QTest::newRow("short|long") << "Save|Save current file"
+                                << "Save current file";
+    QTest::newRow("first bar only") << "a|b|c"
+                                    << "b|c";
+    QTest::newRow("empty long form") << "short|"
+                                     << "";
 }
 
 void Hints::longFormAfterBar() {

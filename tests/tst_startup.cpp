@@ -5,10 +5,10 @@
 #include "Exceptions.h"
 #include "MainForm.h"
 #include "RichEdit.h"
-#include "TestMain.h"
 #include "ScriptedPrompts.h"
 #include "Startup.h"
 #include "TestDirs.h"
+#include "TestMain.h"
 
 #include <QAction>
 #include <QMenuBar>
@@ -38,11 +38,12 @@ private slots:
 void Startup::commandLineFile_data() {
     QTest::addColumn<QStringList>("params");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("relative path kept as typed") << QStringList{"page.htm"} << "Taviro 1.5 page.htm";
-    QTest::newRow("relative with folder") << QStringList{"./site/../page.htm"}
-                                          << "Taviro 1.5 ./site/../page.htm";
-    QTest::newRow("further arguments ignored") << QStringList{"page.htm", "other.htm", "-x"}
-                                               << "Taviro 1.5 page.htm";
+    QTest::newRow("relative path kept as typed")
+        << QStringList{"page.htm"} << "Taviro 1.5 page.htm";
+    QTest::newRow("relative with folder")
+        << QStringList{"./site/../page.htm"} << "Taviro 1.5 ./site/../page.htm";
+    QTest::newRow("further arguments ignored")
+        << QStringList{"page.htm", "other.htm", "-x"} << "Taviro 1.5 page.htm";
     QTest::newRow("no argument") << QStringList{} << "Taviro 1.5 ";
 }
 
@@ -110,7 +111,8 @@ void Startup::windowAsDesigned() {
     // a symbol font that fontconfig might offer for it.
     const QString family = QFontInfo(form.RichEdit1->font()).family();
     QVERIFY2(family == "Impact" ||
-                 family == QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family(),
+                 family ==
+                     QFontInfo(QFontDatabase::systemFont(QFontDatabase::GeneralFont)).family(),
              qPrintable(family));
 }
 

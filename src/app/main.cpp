@@ -1,3 +1,5 @@
 #include "Startup.h"
 
-int main(int argc, char** argv) { return taviro::RunTaviro(argc, argv); }
+int main(int argc, char** argv) {
+    return taviro::RunTaviro(argc, argv);
+}

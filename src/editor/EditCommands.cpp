@@ -66,13 +66,21 @@ void TMainForm::ApplyFontPreferences() {
     }
 }
 
-void TMainForm::EditUndo() { RichEdit1->undo(); }
+void TMainForm::EditUndo() {
+    RichEdit1->undo();
+}
 
-void TMainForm::EditCut() { RichEdit1->cut(); }
+void TMainForm::EditCut() {
+    RichEdit1->cut();
+}
 
-void TMainForm::EditCopy() { RichEdit1->copy(); }
+void TMainForm::EditCopy() {
+    RichEdit1->copy();
+}
 
-void TMainForm::EditPaste() { RichEdit1->paste(); }
+void TMainForm::EditPaste() {
+    RichEdit1->paste();
+}
 
 void TMainForm::WordWrap1Click() {
     // Only the view changes: text, formatting and the modified flag stay.
@@ -121,14 +129,20 @@ void TMainForm::Font1Click() {
     reg->WriteString(IntToStr(EditorFont::points(choice.font, dpiY)));
 }
 
+QPrinter& TMainForm::Printer() {
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    return *m_printer;
+}
+
 void TMainForm::FilePrint() {
-    const bool printsToFile = !Printer->outputFileName().isEmpty();
+    const bool printsToFile = !Printer().outputFileName().isEmpty();
     if (!printsToFile && QPrinterInfo::availablePrinters().isEmpty())
         throw Exception(QStringLiteral("There is no default printer currently selected"));
-    if (!prompts().runPrintDialog(this, *Printer))
+    if (!prompts().runPrintDialog(this, Printer()))
         return;
-    Printer->setDocName(m_documentName);
-    printDocument(*Printer);
+    Printer().setDocName(m_documentName);
+    printDocument(Printer());
 }
 
 void TMainForm::printDocument(QPrinter& printer) {
@@ -153,6 +167,8 @@ void TMainForm::printDocument(QPrinter& printer) {
         throw Exception(QStringLiteral("Printing failed"));
 }
 
-void TMainForm::FilePrintSetup() { prompts().runPrintSetupDialog(this, *Printer); }
+void TMainForm::FilePrintSetup() {
+    prompts().runPrintSetupDialog(this, Printer());
+}
 
 } // namespace taviro

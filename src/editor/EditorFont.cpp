@@ -20,6 +20,8 @@ int points(const QFont& font, int dpiY) {
     return qRound(font.pixelSize() * 72.0 / dpiY);
 }
 
-int pixelsForPoints(int points, int dpiY) { return qRound(points * dpiY / 72.0); }
+int pixelsForPoints(int points, int dpiY) {
+    return qRound(points * dpiY / 72.0);
+}
 
 } // namespace taviro::EditorFont

@@ -50,7 +50,6 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
 
     reg = new TRsRegistry(this);
     reg->BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
-    Printer = std::make_unique<QPrinter>();
 
     OpenDialog.Filter = FileFilter;
     SaveDialog.Filter = FileFilter;
@@ -64,7 +63,8 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::connectCommands() {
     const auto command = [this](QAction* action, void (TMainForm::*handler)()) {
-        connect(action, &QAction::triggered, this, guarded([this, handler] { (this->*handler)(); }));
+        connect(action, &QAction::triggered, this,
+                guarded([this, handler] { (this->*handler)(); }));
     };
     command(ui->FileNewItem, &TMainForm::FileNewItemClick);
     command(ui->FileOpenItem, &TMainForm::FileOpen);
@@ -97,13 +97,21 @@ void TMainForm::FormCreate(const QStringList& params) {
     });
 }
 
-void TMainForm::FormShow() { RefreshCaption(); }
+void TMainForm::FormShow() {
+    RefreshCaption();
+}
 
-void TMainForm::AssignDocumentName(const QString& name) { m_documentName = name; }
+void TMainForm::AssignDocumentName(const QString& name) {
+    m_documentName = name;
+}
 
-void TMainForm::RefreshCaption() { setWindowTitle(CaptionPrefix + m_documentName); }
+void TMainForm::RefreshCaption() {
+    setWindowTitle(CaptionPrefix + m_documentName);
+}
 
-void TMainForm::ShowHint() { StatusLine->showMessage(Application().Hint()); }
+void TMainForm::ShowHint() {
+    StatusLine->showMessage(Application().Hint());
+}
 
 // --- status-line hints ---------------------------------------------------------
 
@@ -211,7 +219,9 @@ void TMainForm::FileSave() {
     RefreshCaption();
 }
 
-void TMainForm::Save1Click() { FileSave(); }
+void TMainForm::Save1Click() {
+    FileSave();
+}
 
 void TMainForm::FileSaveAs() {
     if (SaveDialog.Execute(this)) {
@@ -222,9 +232,13 @@ void TMainForm::FileSaveAs() {
     RefreshCaption();
 }
 
-void TMainForm::FileSaveAs2Click() { FileSaveAs(); }
+void TMainForm::FileSaveAs2Click() {
+    FileSaveAs();
+}
 
-void TMainForm::FileExit() { close(); }
+void TMainForm::FileExit() {
+    close();
+}
 
 // --- closing --------------------------------------------------------------------
 

@@ -2,9 +2,9 @@
 
 #include "FileDialog.h"
 
+#include <memory>
 #include <QMainWindow>
 #include <QStringList>
-#include <memory>
 
 class QAction;
 class QPrinter;
@@ -27,8 +27,8 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static inline const QString CaptionPrefix = QStringLiteral("Taviro 1.5 ");
-    static inline const QString FileFilter =
-        QStringLiteral("HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt");
+    static inline const QString FileFilter = QStringLiteral(
+        "HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt");
 
     // `params` are the command-line arguments after the program name.
     explicit TMainForm(const QStringList& params = {}, QWidget* parent = nullptr);
@@ -43,7 +43,9 @@ public:
     // The font preferences live below this component's base key.
     TRsRegistry* reg = nullptr;
     // The printer for this run: Print Setup's choices last until the program ends.
-    std::unique_ptr<QPrinter> Printer;
+    // Made on first use, since asking the print system for its printers can be
+    // slow and most runs print nothing.
+    QPrinter& Printer();
 
     const QString& DocumentName() const { return m_documentName; }
     void AssignDocumentName(const QString& name);
@@ -103,6 +105,7 @@ private:
     void watchMenuHints(QMenu* menu, bool topLevel);
 
     std::unique_ptr<Ui::TMainForm> ui;
+    std::unique_ptr<QPrinter> m_printer;
     QString m_documentName;
 };
 

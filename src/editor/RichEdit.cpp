@@ -13,9 +13,13 @@ namespace taviro {
 
 TRichEdit::TRichEdit(QWidget* parent) : QPlainTextEdit(parent) {}
 
-bool TRichEdit::Modified() const { return document()->isModified(); }
+bool TRichEdit::Modified() const {
+    return document()->isModified();
+}
 
-void TRichEdit::setModified(bool modified) { document()->setModified(modified); }
+void TRichEdit::setModified(bool modified) {
+    document()->setModified(modified);
+}
 
 namespace {
 
@@ -108,11 +112,11 @@ void TRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TRichEdit::mousePressEvent(QMouseEvent* event) {
-    const bool tripleClick =
-        event->button() == Qt::LeftButton && m_doubleClickTime >= 0 &&
-        QDateTime::currentMSecsSinceEpoch() - m_doubleClickTime <= QApplication::doubleClickInterval() &&
-        (event->position().toPoint() - m_doubleClickPos).manhattanLength() <
-            QApplication::startDragDistance();
+    const bool tripleClick = event->button() == Qt::LeftButton && m_doubleClickTime >= 0 &&
+                             QDateTime::currentMSecsSinceEpoch() - m_doubleClickTime <=
+                                 QApplication::doubleClickInterval() &&
+                             (event->position().toPoint() - m_doubleClickPos).manhattanLength() <
+                                 QApplication::startDragDistance();
     m_doubleClickTime = -1;
     // Taken before Qt's own handling, which may scroll.
     const QTextCursor at = cursorForPosition(event->position().toPoint());

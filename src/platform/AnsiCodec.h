@@ -17,7 +17,9 @@ QChar toUnicode(unsigned char byte);
 // The byte for a character, or -1 when the code page cannot hold it.
 int fromUnicode(QChar ch);
 
-inline bool canEncode(QChar ch) { return fromUnicode(ch) >= 0; }
+inline bool canEncode(QChar ch) {
+    return fromUnicode(ch) >= 0;
+}
 
 QString decode(const QByteArray& bytes);
 

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <QObject>
 #include <QString>
-#include <exception>
 
 namespace taviro {
 
@@ -37,7 +37,9 @@ private:
     QString m_hint;
 };
 
-inline TApplication& Application() { return TApplication::instance(); }
+inline TApplication& Application() {
+    return TApplication::instance();
+}
 
 // A menu hint may hold a short and a long form separated by "|"; the status
 // line shows the part after the first "|".

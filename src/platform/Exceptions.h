@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include <exception>
+#include <QString>
 
 namespace taviro {
 
@@ -9,7 +9,8 @@ namespace taviro {
 // default error display adds the closing full stop, never the thrower.
 class Exception : public std::exception {
 public:
-    explicit Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    explicit Exception(QString message)
+        : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
     const QString& Message() const noexcept { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
@@ -51,6 +52,8 @@ public:
 };
 
 // Raises the silent abort.
-[[noreturn]] inline void Abort() { throw EAbort(); }
+[[noreturn]] inline void Abort() {
+    throw EAbort();
+}
 
 } // namespace taviro

@@ -36,15 +36,16 @@ Prompts& prompts() {
     return g_installed ? *g_installed : qtPrompts;
 }
 
-void setPrompts(Prompts* replacement) { g_installed = replacement; }
+void setPrompts(Prompts* replacement) {
+    g_installed = replacement;
+}
 
 MsgResult QtPrompts::messageBox(const MessageRequest& request) {
     QMessageBox box(request.owner);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     box.setTextFormat(Qt::PlainText);
-    box.setIcon(request.icon == MsgIcon::Question ? QMessageBox::Question
-                                                  : QMessageBox::Critical);
+    box.setIcon(request.icon == MsgIcon::Question ? QMessageBox::Question : QMessageBox::Critical);
     if (request.buttons == MsgButtons::YesNoCancel) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         // Closing the box counts as Cancel.

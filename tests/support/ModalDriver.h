@@ -1,9 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 
 namespace taviro::test {
 

@@ -3,10 +3,10 @@
 #include "FileDialog.h"
 #include "Prompts.h"
 
-#include <QList>
-#include <QString>
 #include <functional>
 #include <optional>
+#include <QList>
+#include <QString>
 
 namespace taviro::test {
 
