@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -26,6 +27,7 @@ private slots:
     void init() { Prefs::clear(); }
     void filledFromSelectionAndConfirmed();
     void cancelledLeavesTextAsItWas();
+    void enterInTheSizeBoxConfirms();
     void colourFromElsewhereIsOffered();
 };
 
@@ -91,6 +93,35 @@ void FontDialogTest::cancelledLeavesTextAsItWas() {
     QCOMPARE(Prefs::read("size"),
              QString::number(qRound(13 * 72.0 / form.RichEdit1->logicalDpiY())));
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void FontDialogTest::enterInTheSizeBoxConfirms() {
+    TMainForm form;
+    form.show();
+    form.RichEdit1->replaceText("big");
+    form.RichEdit1->selectAll();
+    whenModal<TFontDialog>([](TFontDialog* d) {
+        QLineEdit* size = nullptr;
+        for (QLineEdit* e : d->fontPanel()->findChildren<QLineEdit*>()) {
+            if (e->validator())
+                size = e; // the size box is the one that takes numbers only
+        }
+        QVERIFY(size);
+        size->setFocus();
+        size->selectAll();
+        QTest::keyClicks(size, "22");
+        QTest::keyClick(size, Qt::Key_Return);
+        QTimer::singleShot(2000, d, [d] {
+            if (d->isVisible())
+                d->reject();
+        });
+        QVERIFY(!d->isVisible());
+    });
+    form.findChild<QAction*>("Font1")->trigger();
+    QCOMPARE(Prefs::read("size"), QString("22"));
+    QTextCursor c(form.RichEdit1->document());
+    c.setPosition(1);
+    QCOMPARE(c.charFormat().font().pointSize(), 22);
 }
 
 void FontDialogTest::colourFromElsewhereIsOffered() {

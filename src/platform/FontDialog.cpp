@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFontDialog>
 #include <QFormLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -46,6 +47,8 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
     // it means by them is this dialog's answer.
     connect(m_fonts, &QDialog::finished, this,
             [this](int result) { result == QDialog::Accepted ? accept() : reject(); });
+    // Without buttons of its own it would swallow Enter, which means OK here.
+    m_fonts->installEventFilter(this);
 
     m_colors = new QComboBox(this);
     m_colors->setObjectName(QStringLiteral("colorBox"));
@@ -63,6 +66,18 @@ TFontDialog::TFontDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(m_fonts);
     layout->addLayout(colorRow);
     layout->addWidget(buttons);
+}
+
+bool TFontDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_fonts && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            accept();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFontDialog::setChoice(const FontChoice& choice) {

@@ -22,6 +22,9 @@ public:
     QFontDialog* fontPanel() const { return m_fonts; }
     QComboBox* colorBox() const { return m_colors; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void selectColor(const QColor& color);
 
