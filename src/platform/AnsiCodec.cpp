@@ -39,24 +39,6 @@ int fromUnicode(QChar ch) {
     return fromSpecial(u);
 }
 
-QString decode(const QByteArray& bytes) {
-    QString out(bytes.size(), Qt::Uninitialized);
-    QChar* dst = out.data();
-    for (const char c : bytes)
-        *dst++ = toUnicode(static_cast<unsigned char>(c));
-    return out;
-}
-
-QByteArray encode(QStringView text) {
-    QByteArray out(text.size(), Qt::Uninitialized);
-    char* dst = out.data();
-    for (const QChar ch : text) {
-        const int b = fromUnicode(ch);
-        *dst++ = static_cast<char>(b >= 0 ? b : '?');
-    }
-    return out;
-}
-
 QString sanitize(const QString& text) {
     qsizetype first = 0;
     while (first < text.size() && canEncode(text.at(first)))

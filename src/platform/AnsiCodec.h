@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringView>
 
@@ -20,11 +19,6 @@ int fromUnicode(QChar ch);
 inline bool canEncode(QChar ch) {
     return fromUnicode(ch) >= 0;
 }
-
-QString decode(const QByteArray& bytes);
-
-// Characters outside the code page become "?".
-QByteArray encode(QStringView text);
 
 // Replaces every character the code page cannot hold by "?". Returns the text
 // unchanged (shared, no copy) when there is nothing to replace.

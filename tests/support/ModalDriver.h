@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,6 +27,15 @@ template <class T> void whenModal(std::function<void(T*)> act, int timeoutMs = 5
         }
     });
     timer->start(10);
+}
+
+// Closes `dialog` after `ms` should it still be open then, so that a dialog that
+// ignores the user's answer fails its test instead of hanging it.
+inline void rejectIfStillOpen(QDialog* dialog, int ms = 2000) {
+    QTimer::singleShot(ms, dialog, [dialog] {
+        if (dialog->isVisible())
+            dialog->reject();
+    });
 }
 
 } // namespace taviro::test
