@@ -48,16 +48,6 @@ char* encodeInto(QStringView text, char* out) {
     return out;
 }
 
-qsizetype countBreaks(QStringView text) {
-    // A plain counting loop: on a large page it runs several times faster than
-    // QStringView::count().
-    qsizetype breaks = 0;
-    const char16_t* const p = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i)
-        breaks += p[i] == u'\n';
-    return breaks;
-}
-
 } // namespace
 
 QString fromBytes(const QByteArray& bytes) {
@@ -79,12 +69,6 @@ QString fromBytes(const QByteArray& bytes) {
     }
     text.truncate(out - begin);
     return text;
-}
-
-QByteArray toBytes(QStringView text) {
-    QByteArray bytes(text.size() + countBreaks(text), Qt::Uninitialized);
-    encodeInto(text, bytes.data());
-    return bytes;
 }
 
 QString load(const QString& path) {

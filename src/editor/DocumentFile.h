@@ -10,10 +10,6 @@ namespace taviro::DocumentFile {
 // and a lone LF each to one "\n".
 QString fromBytes(const QByteArray& bytes);
 
-// Editor text ("\n" between lines) to file bytes: CR LF between lines, nothing
-// added before, after or at the end; characters the code page lacks become "?".
-QByteArray toBytes(QStringView text);
-
 // Reads a whole file. Raises "Cannot open file <path>" when it cannot be opened;
 // a read that fails after that keeps what was read.
 QString load(const QString& path);
@@ -21,7 +17,8 @@ QString load(const QString& path);
 // Replaces the file at `path` with `text` as a whole: the old file stays exactly
 // as it was unless the new one was written completely. Raises "Cannot create
 // file <path>" when the file cannot be created or replaced (read-only included)
-// and "Failed to Save Stream" when writing fails.
+// and "Failed to Save Stream" when writing fails. The file holds CR LF between
+// lines and nothing added; characters the code page lacks become "?".
 void save(const QString& path, QStringView text);
 
 } // namespace taviro::DocumentFile

@@ -10,13 +10,11 @@
 #include "RichEdit.h"
 #include "RsRegistry.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
 #include <QTextDocument>
-#include <QTextFrame>
 
 namespace taviro {
 

@@ -169,8 +169,8 @@ void TMainForm::SaveDocumentTo(const QString& path) {
 
 void TMainForm::LoadDocumentFrom(const QString& path) {
     // Read first: a file that cannot be opened leaves the editor as it was.
-    const QString text = DocumentFile::load(path);
-    RichEdit1->replaceText(text);
+    QString text = DocumentFile::load(path);
+    RichEdit1->replaceText(std::move(text));
 }
 
 void TMainForm::PromptSaveChanges() {

@@ -22,7 +22,7 @@ public:
 
     // Replaces the whole text; character formatting and undo history go, and the
     // modified flag is clear afterwards. `text` uses "\n" between lines.
-    void replaceText(const QString& text);
+    void replaceText(QString text);
 
     // The whole text with "\n" between lines, every character kept as stored
     // (unlike toPlainText(), which turns no-break spaces into blanks).
