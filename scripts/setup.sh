@@ -10,7 +10,11 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev   # Qt 6 Widgets, Network, PrintSupport, Test
   xvfb xauth                                  # a display for machines without one
   fonts-dejavu-core                           # a general font for the editor and dialogs
-  poppler-utils                               # the print tests read back their PDF
+  poppler-utils                               # the print and manual tests read back PDFs
+  python3-pyftpdlib vsftpd                    # real FTP servers the upload tests start
+  nginx-light                                 # a real HTTP server the Get File tests start
+  curl                                        # the network benchmarks' peer
+  desktop-file-utils appstream dpkg-dev file  # desktop files, metainfo and the .deb
 )
 
 missing=()

@@ -173,6 +173,11 @@ void TMainForm::LoadDocumentFrom(const QString& path) {
     RichEdit1->replaceText(std::move(text));
 }
 
+void TMainForm::ClearDocument() {
+    RichEdit1->replaceText(QString());
+    RichEdit1->setModified(false);
+}
+
 void TMainForm::PromptSaveChanges() {
     if (!RichEdit1->Modified())
         return;
@@ -191,8 +196,7 @@ void TMainForm::PromptSaveChanges() {
 void TMainForm::FileNewItemClick() {
     PromptSaveChanges();
     AssignDocumentName(QString());
-    RichEdit1->replaceText(QString());
-    RichEdit1->setModified(false);
+    ClearDocument();
     RefreshCaption();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentHost.h"
 #include "FileDialog.h"
 
 #include <memory>
@@ -23,7 +24,7 @@ class TRsRegistry;
 
 // The main window: one document in RichEdit1, the menu bar, the status line that
 // shows the highlighted menu item's hint, and the caption naming the document.
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public IDocumentHost {
     Q_OBJECT
 public:
     static inline const QString CaptionPrefix = QStringLiteral("Taviro 1.5 ");
@@ -48,16 +49,18 @@ public:
     QPrinter& Printer();
 
     const QString& DocumentName() const { return m_documentName; }
-    void AssignDocumentName(const QString& name);
-    void RefreshCaption();
 
+    // The document as the publishing commands reach it.
+    QWidget* hostWindow() override { return this; }
+    void AssignDocumentName(const QString& name) override;
+    void RefreshCaption() override;
     // Asks whether to save a modified document. Ends the calling command with the
     // silent abort on Cancel, and on Yes after saving.
-    void PromptSaveChanges();
-
+    void PromptSaveChanges() override;
     // Whole-text save and load in the document file format.
-    void SaveDocumentTo(const QString& path);
-    void LoadDocumentFrom(const QString& path);
+    void SaveDocumentTo(const QString& path) override;
+    void LoadDocumentFrom(const QString& path) override;
+    void ClearDocument() override;
 
     // Commands.
     void FileNewItemClick();

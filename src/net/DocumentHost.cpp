@@ -1,0 +1,7 @@
+#include "DocumentHost.h"
+
+namespace taviro {
+
+IDocumentHost::~IDocumentHost() = default;
+
+} // namespace taviro
