@@ -589,6 +589,7 @@ int main(int argc, char** argv) {
     // The peer: a plain QPlainTextEdit of the same size given the same decoded
     // text with setPlainText, one block per line, until painted.
     double plainFillMs = -1;
+    double plainMemoryMiB = -1;
     {
         QByteArray raw;
         QFile file(pagePath);
@@ -603,6 +604,7 @@ int main(int argc, char** argv) {
         PaintCounter plainPaints;
         plain.viewport()->installEventFilter(&plainPaints);
         QCoreApplication::processEvents();
+        const double rssPlainBefore = residentMiB();
         QElapsedTimer fill;
         fill.start();
         plain.setPlainText(text);
@@ -610,6 +612,7 @@ int main(int argc, char** argv) {
         if (plainPaints.paints == 0)
             plain.viewport()->repaint();
         plainFillMs = msSince(fill);
+        plainMemoryMiB = residentMiB() - rssPlainBefore;
     }
     QCoreApplication::processEvents();
 
@@ -744,6 +747,10 @@ int main(int argc, char** argv) {
     printDetail(QStringLiteral("save: RichEdit::documentText"), stepTextMs);
     printDetail(QStringLiteral("save: DocumentFile::save (encode, write, sync)"), stepSaveMs);
     printDetail(QStringLiteral("save: plain QFile write of the bytes, no sync"), stepPlainWriteMs);
+    std::printf("  %-48s %12s\n", "memory: the open page (RSS after - before)",
+                qPrintable(mib(rssOpenMiB - rssBeforeMiB)));
+    std::printf("  %-48s %12s\n", "memory: the same text in a plain QPlainTextEdit",
+                qPrintable(mib(plainMemoryMiB)));
     std::printf("  %-48s %12s\n", "memory: RSS after open", qPrintable(mib(rssOpenMiB)));
     std::printf("  %-48s %12s\n", "memory: RSS after typing and saving",
                 qPrintable(mib(rssSavedMiB)));

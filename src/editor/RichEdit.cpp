@@ -10,6 +10,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThreadPool>
 
 namespace taviro {
 
@@ -75,6 +76,26 @@ std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
     return doc;
 }
 
+namespace {
+
+// Freeing a page of a million lines takes a good part of a second; a large
+// document that is done with is freed on a pool thread, so that opening the next
+// page does not freeze the window.
+constexpr int kFreeAwayBlocks = 20000;
+
+void discard(QTextDocument* doc) {
+    doc->setParent(nullptr);
+    if (doc->blockCount() < kFreeAwayBlocks) {
+        delete doc;
+        return;
+    }
+    // No thread may deliver events to it any more; the pool thread owns it.
+    doc->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start([doc] { delete doc; });
+}
+
+} // namespace
+
 void TRichEdit::adoptDocument(std::unique_ptr<QTextDocument> document) {
     // Qt deletes its own first document; the ones adopted here are ours.
     const QPointer<QTextDocument> previous = this->document();
@@ -84,7 +105,7 @@ void TRichEdit::adoptDocument(std::unique_ptr<QTextDocument> document) {
     doc->setParent(this);
     setDocument(doc);
     if (previous && previous->parent() == this)
-        delete previous;
+        discard(previous);
     setCurrentCharFormat(QTextCharFormat());
     moveCursor(QTextCursor::Start);
     horizontalScrollBar()->setValue(0);
