@@ -94,17 +94,17 @@ void Help::manualBesideTheProgram_data() {
     QTest::newRow("build tree: beside the executable")
         << QStringList{"build/src/app/taviro.pdf"} << "build/src/app"
         << "build/src/app/taviro.pdf" << false;
-    QTest::newRow("installed: prefix/share/doc/taviro")
-        << QStringList{"prefix/share/doc/taviro/taviro.pdf"} << "prefix/bin"
-        << "prefix/share/doc/taviro/taviro.pdf" << false;
+    QTest::newRow("installed: prefix/share/taviro")
+        << QStringList{"prefix/share/taviro/taviro.pdf"} << "prefix/bin"
+        << "prefix/share/taviro/taviro.pdf" << false;
     QTest::newRow("the current directory wins")
-        << QStringList{"prefix/share/doc/taviro/taviro.pdf"} << "prefix/bin"
+        << QStringList{"prefix/share/taviro/taviro.pdf"} << "prefix/bin"
         << "cwd/taviro.pdf" << true;
     QTest::newRow("a folder named taviro.pdf is no manual")
-        << QStringList{"prefix/share/doc/taviro/taviro.pdf/x"} << "prefix/bin"
+        << QStringList{"prefix/share/taviro/taviro.pdf/x"} << "prefix/bin"
         << "" << false;
     QTest::newRow("another prefix's manual is not ours")
-        << QStringList{"other/share/doc/taviro/taviro.pdf"} << "prefix/bin"
+        << QStringList{"other/share/taviro/taviro.pdf"} << "prefix/bin"
         << "" << false;
 }
 

@@ -26,7 +26,7 @@ QString FindManual(const QString& programDir) {
     const QDir dir(programDir);
     const QString candidates[] = {
         dir.filePath(kManualFileName),
-        dir.filePath(QStringLiteral("../share/doc/taviro/") + kManualFileName),
+        dir.filePath(QStringLiteral("../share/taviro/") + kManualFileName),
     };
     for (const QString& candidate : candidates) {
         if (isFile(candidate))

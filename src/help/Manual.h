@@ -9,7 +9,8 @@ inline const QString kManualFileName = QStringLiteral("taviro.pdf");
 // The manual to open: "taviro.pdf" in the current directory wins, so a manual kept
 // beside one's pages is found first. Otherwise the one that came with the program
 // in `programDir`: beside the executable (the build tree) or in the installed
-// share/doc/taviro/ of the prefix whose bin/ holds it. Empty when there is none.
+// share/taviro/ of the prefix whose bin/ holds it (not share/doc/, which minimal
+// systems leave out when they install a package). Empty when there is none.
 QString FindManual(const QString& programDir);
 
 // Hands the manual to the desktop shell; does nothing, silently, when there is
