@@ -47,6 +47,8 @@ int RunStartupSequence(const QStringList& params, const MainFormFactory& createM
 
 int RunTaviro(int argc, char** argv) {
     TaviroQApplication app(argc, argv);
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.plomix.Taviro"));
     return RunStartupSequence(QCoreApplication::arguments().mid(1));
 }
 
