@@ -81,6 +81,8 @@ void TMainForm::connectCommands() {
     command(ui->EditPasteItem, &TMainForm::EditPaste);
     command(ui->WordWrap1, &TMainForm::WordWrap1Click);
     command(ui->Font1, &TMainForm::Font1Click);
+    command(ui->HelpContentsItem, &TMainForm::HelpContents);
+    command(ui->HelpAboutItem, &TMainForm::HelpAbout);
 }
 
 void TMainForm::FormCreate(const QStringList& params) {

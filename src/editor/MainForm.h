@@ -85,6 +85,10 @@ public:
     void FilePrint();
     void FilePrintSetup();
 
+    // Help: the manual and the About box.
+    void HelpContents();
+    void HelpAbout();
+
 signals:
     // The main window has closed for good: the program ends.
     void closed();
