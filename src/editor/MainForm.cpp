@@ -56,6 +56,7 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
     SaveDialog.DefaultExt = QStringLiteral("htm");
 
     connectCommands();
+    setUpEncodingChoice();
     FormCreate(params);
 }
 
@@ -164,17 +165,19 @@ bool TMainForm::event(QEvent* event) {
 // --- the document ---------------------------------------------------------------
 
 void TMainForm::SaveDocumentTo(const QString& path) {
-    DocumentFile::save(path, RichEdit1->documentText());
+    DocumentFile::save(path, RichEdit1->documentText(), m_format);
 }
 
 void TMainForm::LoadDocumentFrom(const QString& path) {
     // Read first: a file that cannot be opened leaves the editor as it was.
-    QString text = DocumentFile::load(path);
-    RichEdit1->replaceText(std::move(text));
+    DocumentFile::DecodedText decoded = DocumentFile::load(path);
+    RichEdit1->replaceText(std::move(decoded.text));
+    setDocumentFormat(decoded.format);
 }
 
 void TMainForm::ClearDocument() {
     RichEdit1->replaceText(QString());
+    setDocumentFormat(DocumentFile::newDocumentFormat());
     RichEdit1->setModified(false);
 }
 

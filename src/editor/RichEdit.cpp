@@ -1,6 +1,6 @@
 #include "RichEdit.h"
 
-#include "AnsiCodec.h"
+#include "DocumentFile.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -70,7 +70,7 @@ QString TRichEdit::documentText() const {
 
 void TRichEdit::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
-    const QString clean = AnsiCodec::sanitize(text);
+    const QString clean = DocumentFile::sanitize(text, m_encoding);
     if (clean == text) {
         QPlainTextEdit::keyPressEvent(event);
         return;
@@ -84,7 +84,7 @@ void TRichEdit::keyPressEvent(QKeyEvent* event) {
 
 void TRichEdit::inputMethodEvent(QInputMethodEvent* event) {
     const QString commit = event->commitString();
-    const QString clean = AnsiCodec::sanitize(commit);
+    const QString clean = DocumentFile::sanitize(commit, m_encoding);
     if (clean == commit) {
         QPlainTextEdit::inputMethodEvent(event);
         return;
@@ -101,7 +101,7 @@ void TRichEdit::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QMimeData plain;
-    plain.setText(AnsiCodec::sanitize(source->text()));
+    plain.setText(DocumentFile::sanitize(source->text(), m_encoding));
     QPlainTextEdit::insertFromMimeData(&plain);
 }
 

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "DocumentFile.h"
+
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 
 namespace taviro {
 
-// The document's edit control. The file holds single bytes of the document code
-// page, so characters it cannot hold are turned into "?" as they come in (typing,
-// input methods, paste, drop): the screen never shows what the file will not keep.
+// The document's edit control. Characters the document's encoding cannot hold are
+// turned into "?" as they come in (typing, input methods, paste, drop): the
+// screen never shows what the file will not keep.
 class TRichEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -28,6 +30,11 @@ public:
     // (unlike toPlainText(), which turns no-break spaces into blanks).
     QString documentText() const;
 
+    // The encoding the document is saved in; it decides which incoming characters
+    // become "?" (in UTF-8 none do).
+    DocumentFile::TextEncoding encoding() const { return m_encoding; }
+    void setEncoding(DocumentFile::TextEncoding encoding) { m_encoding = encoding; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -38,6 +45,7 @@ protected:
 private:
     void selectLineAt(const QTextCursor& at);
 
+    DocumentFile::TextEncoding m_encoding = DocumentFile::TextEncoding::Windows1252;
     // Where and when the last double click was, to tell a triple click.
     QPoint m_doubleClickPos;
     qint64 m_doubleClickTime = -1;
