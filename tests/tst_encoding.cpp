@@ -57,6 +57,8 @@ private slots:
     void switchOnModifiedDocumentAsksFirst_data();
     void switchOnModifiedDocumentAsksFirst();
     void switchOnUntitledDocumentSetsNextSave();
+    void everySaveUsesTheDocumentsFormat_data();
+    void everySaveUsesTheDocumentsFormat();
 };
 
 // Each row: a file's bytes, the encoding the editor then takes it in, whether a
@@ -335,6 +337,46 @@ void EncodingTest::switchOnUntitledDocumentSetsNextSave() {
     prompts.dialogAnswers = {{dir.file("again.htm")}};
     form.findChild<QAction*>("FileSaveItem")->trigger();
     QCOMPARE(readBytes(dir.file("again.htm")), QByteArray("\xC3\xA9"));
+    QVERIFY(!prompts.unexpected);
+}
+
+void EncodingTest::everySaveUsesTheDocumentsFormat_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Save") << "save";
+    QTest::newRow("Save As") << "save as";
+    QTest::newRow("exit save") << "exit";
+}
+
+// A page with a byte-order mark, opened in a locale whose new documents are
+// Windows-1252: whichever way it is saved, it stays UTF-8 with its mark.
+void EncodingTest::everySaveUsesTheDocumentsFormat() {
+    QFETCH(QString, how);
+    LocaleCodeset locale("ANSI_X3.4-1968");
+    WorkDir dir;
+    ScriptedPrompts prompts;
+    writeBytes(dir.file("page.htm"), "\xEF\xBB\xBF<p>\xC3\xA9</p>");
+    TMainForm form({dir.file("page.htm")});
+    QSignalSpy closed(&form, &TMainForm::closed);
+    form.show();
+    QTextCursor end = form.RichEdit1->textCursor();
+    end.movePosition(QTextCursor::End);
+    form.RichEdit1->setTextCursor(end);
+    form.RichEdit1->insertPlainText(QString::fromUtf8("\n\u2603"));
+
+    QString target = dir.file("page.htm");
+    if (how == "save") {
+        form.findChild<QAction*>("FileSaveItem")->trigger();
+    } else if (how == "save as") {
+        target = dir.file("copy.htm");
+        prompts.dialogAnswers = {{target}};
+        form.findChild<QAction*>("FileSaveAsItem")->trigger();
+    } else {
+        prompts.boxAnswers = {MsgResult::Yes};
+        form.close();
+        QVERIFY(closed.wait(5000));
+    }
+    QCOMPARE(readBytes(target), QByteArray("\xEF\xBB\xBF<p>\xC3\xA9</p>\r\n\xE2\x98\x83"));
+    QVERIFY(prompts.errors().isEmpty());
     QVERIFY(!prompts.unexpected);
 }
 
