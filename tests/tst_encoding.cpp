@@ -221,6 +221,29 @@ void EncodingTest::shownAtRightOfStatusLine() {
         offered << action->text() + (action->isChecked() ? "*" : "");
     QCOMPARE(offered, (QStringList{"UTF-8*", "Windows-1252"}));
     Application().setHint(QString());
+
+    // Clicked as a user does: the menu opens under the mouse, and choosing
+    // "Windows-1252" there makes this untitled page Windows-1252.
+    QStringList shown;
+    QTimer pick;
+    pick.setInterval(10);
+    connect(&pick, &QTimer::timeout, this, [&] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!popup || !popup->isVisible())
+            return;
+        pick.stop();
+        for (QAction* action : popup->actions())
+            shown << action->text();
+        QTest::mouseClick(popup, Qt::LeftButton, {},
+                          popup->actionGeometry(popup->actions().value(1)).center());
+        popup->close();
+    });
+    pick.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_COMPARE(form.documentFormat().encoding, kCp1252);
+    QCOMPARE(shown, (QStringList{"UTF-8", "Windows-1252"}));
+    QCOMPARE(button->text(), QString("Windows-1252"));
+    QVERIFY(button->accessibleName().contains("Windows-1252"));
 }
 
 void EncodingTest::switchRereadsCleanFile() {
