@@ -12,6 +12,9 @@ TEncodingButton::TEncodingButton(QWidget* parent) : QToolButton(parent) {
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
     setPopupMode(QToolButton::InstantPopup);
+    // The style draws the menu arrow over the end of the text in so small a button.
+    setStyleSheet(QStringLiteral("QToolButton { padding: 0 6px; }"
+                                 "QToolButton::menu-indicator { image: none; }"));
     setToolTip(QStringLiteral("Encoding the page is saved in; click to change it"));
     setAccessibleDescription(QStringLiteral("Click to choose the encoding of the page"));
 
