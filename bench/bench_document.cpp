@@ -2,9 +2,11 @@
 // saving it, each printed beside what the machine does with the same bytes in
 // the same run (cat, QFile::readAll, cp, a keystroke in a one-line document).
 //
-// Usage: bench_document [size in MB, default 50]
+// Usage: bench_document [--utf8] [size in MB, default 50]
 // The page is generated afresh into a temporary folder, the same bytes for the
-// same size, so figures from different runs and machines compare.
+// same size, so figures from different runs and machines compare. It is in
+// Windows-1252, or with --utf8 the same page in UTF-8 with some words of other
+// scripts among it.
 
 #include "DocumentFile.h"
 #include "Exceptions.h"
@@ -49,6 +51,30 @@ constexpr double kPauseGoalMs = 100;
 constexpr double kKeyGoalMs = 16;
 constexpr double kSaveGoalMs = 500;
 constexpr double kMemoryGoalFactor = 10;
+
+// The page is written in UTF-8 (--utf8) rather than Windows-1252.
+bool gUtf8 = false;
+// Words beyond Windows-1252 in a UTF-8 page, put in as "{{N}}" markers that the
+// conversion of each line replaces.
+const std::array<const char*, 6> kUtf8Words = {"\u2603",
+                                               "\u0142\u00F3d\u017A",
+                                               "\u65E5\u672C",
+                                               "\u0395\u03BB\u03BB\u03AC\u03B4\u03B1",
+                                               "\u043C\u0438\u0440",
+                                               "\U0001F600"};
+
+// A line of the Windows-1252 page as the UTF-8 page has it.
+QByteArray toUtf8Line(const QByteArray& cp1252) {
+    QByteArray line =
+        taviro::DocumentFile::decodeAs(cp1252, taviro::DocumentFile::TextEncoding::Windows1252)
+            .text.toUtf8();
+    if (line.contains("{{")) {
+        for (size_t i = 0; i < kUtf8Words.size(); ++i)
+            line.replace("{{" + QByteArray::number(qulonglong(i)) + "}}",
+                         QByteArray(kUtf8Words[i]));
+    }
+    return line;
+}
 
 // xorshift64*: deterministic on every platform, unlike std:: distributions.
 class Random {
@@ -134,7 +160,7 @@ public:
 
     void line(int depth, const QByteArray& text) {
         m_buffer.append(QByteArray(2 * depth, ' '));
-        m_buffer.append(text);
+        m_buffer.append(gUtf8 ? toUtf8Line(text) : text);
         m_buffer.append("\r\n");
         ++m_lines;
         if (m_buffer.size() >= kMiB)
@@ -166,6 +192,8 @@ QByteArray words(Random& rng, int minCount, int maxCount) {
         if (i > 0)
             out.append(rng.chance(3) ? '\xA0' : ' ');
         out.append(kWords[size_t(rng.below(int(kWords.size())))]);
+        if (gUtf8 && rng.chance(5))
+            out.append(" {{" + QByteArray::number(rng.below(int(kUtf8Words.size()))) + "}}");
     }
     return out;
 }
@@ -285,7 +313,10 @@ bool generatePage(const QString& path, qint64 target, Page& page) {
     out.line(0, "<!DOCTYPE html>");
     out.line(0, "<html lang=\"en\">");
     out.line(0, "<head>");
-    out.line(1, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">");
+    out.line(
+        1, gUtf8
+               ? QByteArray("<meta charset=\"utf-8\">")
+               : "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">");
     out.line(1, "<title>" + words(rng, 3, 6) + "</title>");
     // Every byte value but the line breaks, so the round trip is checked for all.
     QByteArray allBytes = "<!-- ";
@@ -499,9 +530,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     qint64 sizeMiB = 50;
-    const QStringList args = QCoreApplication::arguments();
+    QStringList args = QCoreApplication::arguments();
+    gUtf8 = args.removeAll(QStringLiteral("--utf8")) > 0;
     if (args.size() > 2)
-        return fail(QStringLiteral("usage: bench_document [size in MB, default 50]"));
+        return fail(QStringLiteral("usage: bench_document [--utf8] [size in MB, default 50]"));
     if (args.size() == 2) {
         bool ok = false;
         sizeMiB = args[1].toLongLong(&ok);
@@ -566,6 +598,7 @@ int main(int argc, char** argv) {
     for (QWidget* w : form->findChildren<QWidget*>())
         w->removeEventFilter(&firstPaint);
     const double rssOpenMiB = residentMiB();
+    const taviro::DocumentFile::TextEncoding openedEncoding = form->documentFormat().encoding;
 
     // 2. Typing at both ends of the page.
     const char endKey = 'e';
@@ -669,6 +702,15 @@ int main(int argc, char** argv) {
     timer.start();
     QString text = taviro::DocumentFile::fromBytes(bytes);
     const double stepDecodeMs = msSince(timer);
+    // The single-byte table alone on the same bytes: what finding the encoding
+    // and decoding UTF-8 cost beside it.
+    timer.start();
+    {
+        const QString plain =
+            taviro::DocumentFile::decodeAs(bytes, taviro::DocumentFile::TextEncoding::Windows1252)
+                .text;
+    }
+    const double stepTableDecodeMs = msSince(timer);
     bytes = QByteArray();
     timer.start();
     edit->replaceText(text);
@@ -685,7 +727,7 @@ int main(int argc, char** argv) {
     const double stepTextMs = msSince(timer);
     timer.start();
     try {
-        taviro::DocumentFile::save(savedPath, text);
+        taviro::DocumentFile::save(savedPath, text, form->documentFormat());
     } catch (const taviro::Exception& e) {
         return fail(e.Message());
     }
@@ -705,8 +747,10 @@ int main(int argc, char** argv) {
     const double stepPlainWriteMs = msSince(timer);
 
     std::printf("Taviro open/save benchmark: generated HTML page of %.1f MB (%lld bytes, %lld "
-                "lines, CR LF), platform %s\n\n",
-                fileMiB, page.bytes, page.lines, qgetenv("QT_QPA_PLATFORM").constData());
+                "lines, CR LF, %s, opened as %s), platform %s\n\n",
+                fileMiB, page.bytes, page.lines, gUtf8 ? "UTF-8" : "Windows-1252",
+                qPrintable(taviro::DocumentFile::encodingName(openedEncoding)),
+                qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("%-30s %12s   %-44s %-10s %s\n", "measure", "taviro", "floor (same run)", "goal",
                 "result");
     printRow(QStringLiteral("open: editable and painted"), ms(openMs),
@@ -741,6 +785,7 @@ int main(int argc, char** argv) {
     printDetail(QStringLiteral("clear the page (replaceText of nothing)"), clearMs);
     printDetail(QStringLiteral("read: QFile::readAll"), stepReadMs);
     printDetail(QStringLiteral("decode: DocumentFile::fromBytes"), stepDecodeMs);
+    printDetail(QStringLiteral("decode: the same bytes as Windows-1252 only"), stepTableDecodeMs);
     printDetail(QStringLiteral("fill: RichEdit::replaceText"), stepFillMs);
     printDetail(QStringLiteral("paint: events until painted"), stepPaintMs);
     printDetail(QStringLiteral("save: QTextDocument::toRawText"), stepRawMs);

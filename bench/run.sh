@@ -1,6 +1,6 @@
 #!/bin/sh
 # Builds the benchmarks into build-bench and runs the open/save benchmark.
-# Usage: bench/run.sh [size in MB, default 50]
+# Usage: bench/run.sh [--utf8] [size in MB, default 50]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cmake -S "$root" -B "$root/build-bench" -DTAVIRO_BENCH=ON -DBUILD_TESTING=OFF \

@@ -21,6 +21,8 @@
 using namespace taviro;
 using namespace taviro::test;
 
+Q_DECLARE_METATYPE(taviro::DocumentFile::TextEncoding)
+
 namespace {
 
 // QTest::keyClicks knows only ASCII; a keyboard layout delivers any character
@@ -46,8 +48,8 @@ private slots:
     void loadThenSave_data();
     void loadThenSave();
     void everyByteRoundTrips();
-    void typedAndPastedCharactersOutsideCodePage_data();
-    void typedAndPastedCharactersOutsideCodePage();
+    void typedAndPastedCharacters_data();
+    void typedAndPastedCharacters();
     void loadLeavesFlagClearAndUndoEmpty();
     void failedWriteKeepsOldFile();
     void readOnlyFileIsNotReplaced();
@@ -81,9 +83,8 @@ void DocumentFileTest::loadThenSave_data() {
     QTest::newRow("code page letters")
         << QByteArray("\x80 \xE9\x9F\x81") << QString::fromUtf8("\u20AC \u00E9\u0178\u0081")
         << QByteArray("\x80 \xE9\x9F\x81");
-    QTest::newRow("no byte-order mark taken or given")
-        << QByteArray("\xEF\xBB\xBFx") << QString::fromUtf8("\u00EF\u00BB\u00BFx")
-        << QByteArray("\xEF\xBB\xBFx");
+    QTest::newRow("byte-order mark kept, not shown") << QByteArray("\xEF\xBB\xBFx\n") << "x\n"
+                                                     << QByteArray("\xEF\xBB\xBFx\r\n");
 }
 
 void DocumentFileTest::loadThenSave() {
@@ -125,27 +126,45 @@ void DocumentFileTest::everyByteRoundTrips() {
     }
 }
 
-void DocumentFileTest::typedAndPastedCharactersOutsideCodePage_data() {
+// What a user types or pastes is kept as far as the document's encoding can
+// hold it; the rest becomes "?" at once, so the screen shows what the file gets.
+void DocumentFileTest::typedAndPastedCharacters_data() {
+    QTest::addColumn<DocumentFile::TextEncoding>("encoding");
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QByteArray>("written");
-    QTest::newRow("in code page") << QString::fromUtf8("caf\u00E9 \u20AC5")
-                                  << QString::fromUtf8("caf\u00E9 \u20AC5")
-                                  << QByteArray("caf\xE9 \x80"
-                                                "5");
-    QTest::newRow("outside") << QString::fromUtf8("a\u2713b\u0416") << "a?b?" << QByteArray("a?b?");
-    QTest::newRow("beyond the basic plane is one ?")
-        << QString::fromUtf8("x\U0001F600y") << "x?y" << QByteArray("x?y");
-    QTest::newRow("C1 control that is no code page byte")
-        << QString(QChar(0x80)) << "?" << QByteArray("?");
+    const auto cp1252 = DocumentFile::TextEncoding::Windows1252;
+    const auto utf8 = DocumentFile::TextEncoding::Utf8;
+    QTest::newRow("1252: in code page") << cp1252 << QString::fromUtf8("caf\u00E9 \u20AC5")
+                                        << QString::fromUtf8("caf\u00E9 \u20AC5")
+                                        << QByteArray("caf\xE9 \x80"
+                                                      "5");
+    QTest::newRow("1252: outside")
+        << cp1252 << QString::fromUtf8("a\u2713b\u0416") << "a?b?" << QByteArray("a?b?");
+    QTest::newRow("1252: l with stroke, snowman, emoji")
+        << cp1252 << QString::fromUtf8("\u00E9\u0142\u2603\U0001F600")
+        << QString::fromUtf8("\u00E9???") << QByteArray("\xE9???");
+    QTest::newRow("1252: beyond the basic plane is one ?")
+        << cp1252 << QString::fromUtf8("x\U0001F600y") << "x?y" << QByteArray("x?y");
+    QTest::newRow("1252: C1 control that is no code page byte")
+        << cp1252 << QString(QChar(0x80)) << "?" << QByteArray("?");
+    QTest::newRow("UTF-8: e acute, l with stroke, snowman, emoji")
+        << utf8 << QString::fromUtf8("\u00E9\u0142\u2603\U0001F600")
+        << QString::fromUtf8("\u00E9\u0142\u2603\U0001F600")
+        << QByteArray("\xC3\xA9\xC5\x82\xE2\x98\x83\xF0\x9F\x98\x80");
+    QTest::newRow("UTF-8: euro sign and Cyrillic")
+        << utf8 << QString::fromUtf8("\u20AC\u0416") << QString::fromUtf8("\u20AC\u0416")
+        << QByteArray("\xE2\x82\xAC\xD0\x96");
 }
 
-void DocumentFileTest::typedAndPastedCharactersOutsideCodePage() {
+void DocumentFileTest::typedAndPastedCharacters() {
+    QFETCH(DocumentFile::TextEncoding, encoding);
     QFETCH(QString, input);
     QFETCH(QString, shown);
     QFETCH(QByteArray, written);
     WorkDir dir;
     TMainForm form;
+    form.setDocumentFormat({encoding, false});
     form.show();
     form.RichEdit1->setFocus();
 
@@ -163,6 +182,8 @@ void DocumentFileTest::typedAndPastedCharactersOutsideCodePage() {
     form.RichEdit1->paste();
     QCOMPARE(form.RichEdit1->documentText(), shown);
     QVERIFY(form.RichEdit1->Modified());
+    form.SaveDocumentTo(dir.file("pasted.htm"));
+    QCOMPARE(readBytes(dir.file("pasted.htm")), written);
 }
 
 void DocumentFileTest::loadLeavesFlagClearAndUndoEmpty() {

@@ -46,6 +46,7 @@ private slots:
     void tripleClickSelectsOneLine_data();
     void tripleClickSelectsOneLine();
     void editsInsideALoadedPageAreSavedExactly();
+    void shiftEnterBreaksTheLine();
 
 private:
     std::unique_ptr<TMainForm> m_form;
@@ -122,6 +123,18 @@ void RichEditTest::editsInsideALoadedPageAreSavedExactly() {
     QString expected = numberedLines(200);
     expected.replace("line 50\nline 51", "line 50\nnewline 51");
     QCOMPARE(readBytes(dir.file("out.htm")), expected.replace("\n", "\r\n").toLatin1());
+}
+
+// Shift+Enter is a line break like Enter, in the file as on screen.
+void RichEditTest::shiftEnterBreaksTheLine() {
+    WorkDir dir;
+    edit()->replaceText(QString());
+    QTest::keyClicks(edit(), "a");
+    QTest::keyClick(edit(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(edit(), "b");
+    QCOMPARE(edit()->document()->blockCount(), 2);
+    m_form->SaveDocumentTo(dir.file("out.htm"));
+    QCOMPARE(readBytes(dir.file("out.htm")), QByteArray("a\r\nb"));
 }
 
 TAVIRO_TEST_MAIN(RichEditTest)

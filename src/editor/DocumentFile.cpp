@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <langinfo.h>
 
 namespace taviro::DocumentFile {
 
@@ -27,9 +28,9 @@ const std::array<char16_t, 256>& decodeTable() {
     return table;
 }
 
-// Encodes `text` into `out`, which has room for two bytes per character, and
+// Encodes `text` into `out`, which has room for three bytes per character, and
 // returns the end of what was written.
-char* encodeInto(QStringView text, char* out) {
+char* encodeInto(QStringView text, char* out, TextEncoding encoding) {
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
     for (; p < end; ++p) {
@@ -40,23 +41,41 @@ char* encodeInto(QStringView text, char* out) {
         } else if (u == u'\n') {
             *out++ = '\r';
             *out++ = '\n';
-        } else {
+        } else if (encoding == TextEncoding::Windows1252) {
             const int b = AnsiCodec::fromUnicode(QChar(u));
             *out++ = static_cast<char>(b >= 0 ? b : '?');
+        } else if (u < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (u >> 6));
+            *out++ = static_cast<char>(0x80 | (u & 0x3F));
+        } else if (QChar::isHighSurrogate(u) && p + 1 < end && QChar::isLowSurrogate(p[1])) {
+            const char32_t c = QChar::surrogateToUcs4(u, p[1]);
+            ++p;
+            *out++ = static_cast<char>(0xF0 | (c >> 18));
+            *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (QChar::isSurrogate(u)) {
+            // Half a character has no UTF-8 form.
+            *out++ = '?';
+        } else {
+            *out++ = static_cast<char>(0xE0 | (u >> 12));
+            *out++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (u & 0x3F));
         }
     }
     return out;
 }
 
-} // namespace
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+constexpr qsizetype kByteOrderMarkSize = 3;
 
-QString fromBytes(const QByteArray& bytes) {
+bool startsWithByteOrderMark(const QByteArray& bytes) {
+    return bytes.startsWith(QByteArrayView(kByteOrderMark, kByteOrderMarkSize));
+}
+
+// Windows-1252 bytes to text, with the line breaks made "\n"; returns the end.
+char16_t* decodeWindows1252(const unsigned char* p, const unsigned char* const end, char16_t* out) {
     const std::array<char16_t, 256>& table = decodeTable();
-    QString text(bytes.size(), Qt::Uninitialized);
-    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
-    char16_t* out = begin;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const unsigned char* const end = p + bytes.size();
     while (p < end) {
         const unsigned char c = *p++;
         if (c == '\r') {
@@ -67,15 +86,205 @@ QString fromBytes(const QByteArray& bytes) {
             *out++ = table[c];
         }
     }
-    text.truncate(out - begin);
-    return text;
+    return out;
 }
 
-QString load(const QString& path) {
+// A continuation byte, 10xxxxxx.
+inline bool isTrail(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// UTF-8 bytes to text, with the line breaks made "\n". Returns the end, or
+// nullptr at the first sequence that is not UTF-8 (overlong forms, surrogates
+// and code points beyond U+10FFFF included); with `lenient`, such a sequence
+// becomes U+FFFD instead. `multiByte` tells whether any non-ASCII was seen.
+// UTF-16 never needs more code units than UTF-8 has bytes.
+char16_t* decodeUtf8(const unsigned char* p, const unsigned char* const end, char16_t* out,
+                     bool lenient, bool& multiByte) {
+    while (p < end) {
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            if (c == '\r') {
+                if (p < end && *p == '\n')
+                    ++p;
+                *out++ = u'\n';
+            } else {
+                *out++ = c;
+            }
+            continue;
+        }
+        multiByte = true;
+        const qsizetype left = end - p;
+        if (c >= 0xC2 && c <= 0xDF && left >= 2 && isTrail(p[1])) {
+            *out++ = char16_t(((c & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+            continue;
+        }
+        if (c >= 0xE0 && c <= 0xEF && left >= 3) {
+            const unsigned char lo = c == 0xE0 ? 0xA0 : 0x80;
+            const unsigned char hi = c == 0xED ? 0x9F : 0xBF;
+            if (p[1] >= lo && p[1] <= hi && isTrail(p[2])) {
+                *out++ = char16_t(((c & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+                p += 3;
+                continue;
+            }
+        }
+        if (c >= 0xF0 && c <= 0xF4 && left >= 4) {
+            const unsigned char lo = c == 0xF0 ? 0x90 : 0x80;
+            const unsigned char hi = c == 0xF4 ? 0x8F : 0xBF;
+            if (p[1] >= lo && p[1] <= hi && isTrail(p[2]) && isTrail(p[3])) {
+                const char32_t cp = (char32_t(c & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+                                    (char32_t(p[2] & 0x3F) << 6) | char32_t(p[3] & 0x3F);
+                *out++ = QChar::highSurrogate(cp);
+                *out++ = QChar::lowSurrogate(cp);
+                p += 4;
+                continue;
+            }
+        }
+        if (!lenient)
+            return nullptr;
+        // One U+FFFD for the lead byte and the continuation bytes that fit it.
+        *out++ = QChar::ReplacementCharacter;
+        ++p;
+        const int fitting = c >= 0xC2 && c <= 0xDF   ? 1
+                            : c >= 0xE0 && c <= 0xEF ? 2
+                            : c >= 0xF0 && c <= 0xF4 ? 3
+                                                     : 0;
+        for (int i = 0; i < fitting && p < end; ++i, ++p) {
+            const unsigned char lo = i > 0 ? 0x80 : c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+            const unsigned char hi = i > 0 ? 0xBF : c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+            if (*p < lo || *p > hi)
+                break;
+        }
+    }
+    return out;
+}
+
+// A declared character set that an ASCII page is UTF-8 under. Browsers read a
+// UTF-16 declaration in a page of single bytes as UTF-8 too.
+bool isUtf8Charset(QByteArrayView charset) {
+    return charset.isEmpty() || charset == "utf-8" || charset == "utf8" ||
+           charset == "unicode-1-1-utf-8" || charset.startsWith("utf-16") || charset == "unicode" ||
+           charset == "ucs-2";
+}
+
+} // namespace
+
+QString encodingName(TextEncoding encoding) {
+    return encoding == TextEncoding::Utf8 ? QStringLiteral("UTF-8")
+                                          : QStringLiteral("Windows-1252");
+}
+
+DecodedText decode(const QByteArray& bytes) {
+    DecodedText decoded;
+    QString& text = decoded.text;
+    text.resize(bytes.size());
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    const auto* const first = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto* const last = first + bytes.size();
+
+    const bool mark = startsWithByteOrderMark(bytes);
+    bool multiByte = false;
+    char16_t* end =
+        decodeUtf8(mark ? first + kByteOrderMarkSize : first, last, begin, false, multiByte);
+    if (end && (mark || multiByte || isUtf8Charset(declaredCharset(bytes)))) {
+        decoded.format = {TextEncoding::Utf8, mark};
+    } else if (!end) {
+        // Not UTF-8: single bytes, every one of them kept.
+        end = decodeWindows1252(first, last, begin);
+    }
+    text.truncate(end - begin);
+    return decoded;
+}
+
+DecodedText decodeAs(const QByteArray& bytes, TextEncoding encoding) {
+    DecodedText decoded;
+    decoded.text.resize(bytes.size());
+    char16_t* const begin = reinterpret_cast<char16_t*>(decoded.text.data());
+    const auto* const first = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const auto* const last = first + bytes.size();
+    char16_t* end = nullptr;
+    if (encoding == TextEncoding::Windows1252) {
+        end = decodeWindows1252(first, last, begin);
+    } else {
+        const bool mark = startsWithByteOrderMark(bytes);
+        decoded.format = {TextEncoding::Utf8, mark};
+        bool multiByte = false;
+        end = decodeUtf8(mark ? first + kByteOrderMarkSize : first, last, begin, true, multiByte);
+    }
+    decoded.text.truncate(end - begin);
+    return decoded;
+}
+
+QString fromBytes(const QByteArray& bytes) {
+    return decode(bytes).text;
+}
+
+QByteArray readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("Cannot open file %1").arg(path));
-    return fromBytes(file.readAll());
+    return file.readAll();
+}
+
+DecodedText load(const QString& path) {
+    return decode(readFile(path));
+}
+
+// --- characters a document can hold ----------------------------------------------
+
+QString sanitize(const QString& text, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252)
+        return AnsiCodec::sanitize(text);
+    const auto unpaired = [&](qsizetype i) {
+        const QChar ch = text.at(i);
+        if (ch.isHighSurrogate())
+            return i + 1 >= text.size() || !text.at(i + 1).isLowSurrogate();
+        return ch.isLowSurrogate() && (i == 0 || !text.at(i - 1).isHighSurrogate());
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !unpaired(i))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString out = text;
+    for (; i < out.size(); ++i) {
+        if (unpaired(i))
+            out[i] = QLatin1Char('?');
+    }
+    return out;
+}
+
+// --- new documents -----------------------------------------------------------------
+
+namespace {
+
+std::optional<QByteArray>& codesetInPlace() {
+    static std::optional<QByteArray> codeset;
+    return codeset;
+}
+
+} // namespace
+
+TextEncoding encodingForCodeset(QByteArrayView codeset) {
+    const QByteArray name = codeset.toByteArray().toLower();
+    return name == "utf-8" || name == "utf8" ? TextEncoding::Utf8 : TextEncoding::Windows1252;
+}
+
+QByteArray localeCodeset() {
+    if (codesetInPlace())
+        return *codesetInPlace();
+    // QCoreApplication has taken the locale from the environment by now.
+    return QByteArray(nl_langinfo(CODESET));
+}
+
+void setLocaleCodeset(std::optional<QByteArray> codeset) {
+    codesetInPlace() = std::move(codeset);
+}
+
+DocumentFormat newDocumentFormat() {
+    return {encodingForCodeset(localeCodeset()), false};
 }
 
 namespace {
@@ -89,9 +298,31 @@ bool isReadOnlyFile(const QFileInfo& info) {
     return info.exists() && info.isFile() && !(info.permissions() & anyWrite);
 }
 
+// Hands `text` in `format` to `write` a slice at a time, from one small buffer: a
+// large page then needs no second whole copy in memory, and the buffer stays in
+// the cache. Stops when `write` returns false and returns false then.
+template <typename Write> bool encodeSlices(QStringView text, DocumentFormat format, Write write) {
+    if (format.encoding == TextEncoding::Utf8 && format.byteOrderMark &&
+        !write(kByteOrderMark, kByteOrderMarkSize))
+        return false;
+    constexpr qsizetype sliceChars = 128 * 1024;
+    QByteArray buffer(3 * sliceChars, Qt::Uninitialized);
+    for (qsizetype from = 0; from < text.size();) {
+        qsizetype length = std::min(sliceChars, text.size() - from);
+        // A character beyond the basic plane is never cut in two.
+        if (from + length < text.size() && text.at(from + length - 1).isHighSurrogate())
+            --length;
+        const char* end = encodeInto(text.sliced(from, length), buffer.data(), format.encoding);
+        if (!write(buffer.constData(), end - buffer.constData()))
+            return false;
+        from += length;
+    }
+    return true;
+}
+
 } // namespace
 
-void save(const QString& path, QStringView text) {
+void save(const QString& path, QStringView text, DocumentFormat format) {
     const auto cannotCreate = [&] {
         return Exception(QStringLiteral("Cannot create file %1").arg(path));
     };
@@ -103,17 +334,12 @@ void save(const QString& path, QStringView text) {
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate();
-    // Encoded a slice at a time into one small buffer: a large page then needs no
-    // second whole copy in memory, and the buffer stays in the cache.
-    constexpr qsizetype sliceChars = 128 * 1024;
-    QByteArray buffer(2 * sliceChars, Qt::Uninitialized);
-    for (qsizetype from = 0; from < text.size(); from += sliceChars) {
-        const QStringView slice = text.sliced(from, std::min(sliceChars, text.size() - from));
-        const qsizetype length = encodeInto(slice, buffer.data()) - buffer.constData();
-        if (file.write(buffer.constData(), length) != length) {
-            file.cancelWriting();
-            throw Exception(QStringLiteral("Failed to Save Stream"));
-        }
+    const bool written = encodeSlices(text, format, [&](const char* bytes, qsizetype length) {
+        return file.write(bytes, length) == length;
+    });
+    if (!written) {
+        file.cancelWriting();
+        throw Exception(QStringLiteral("Failed to Save Stream"));
     }
     if (!file.commit()) {
         if (file.error() == QFileDevice::RenameError)

@@ -1,24 +1,77 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
+#include <optional>
+
 namespace taviro::DocumentFile {
 
-// File bytes to editor text: code-page bytes to characters, and CR LF, a lone CR
-// and a lone LF each to one "\n".
+// The two encodings a page is kept in: single bytes of Windows-1252, where every
+// byte value round-trips, and UTF-8.
+enum class TextEncoding { Windows1252, Utf8 };
+
+// How a document's text becomes bytes again: its encoding, and for UTF-8 whether
+// the file starts with a byte-order mark (kept when it had one, never added).
+struct DocumentFormat {
+    TextEncoding encoding = TextEncoding::Windows1252;
+    bool byteOrderMark = false;
+    bool operator==(const DocumentFormat&) const = default;
+};
+
+struct DecodedText {
+    QString text;
+    DocumentFormat format;
+};
+
+// The name the user sees for an encoding: "UTF-8", "Windows-1252".
+QString encodingName(TextEncoding encoding);
+
+// File bytes to editor text, the encoding chosen from the bytes: valid UTF-8 with
+// a multi-byte sequence or a byte-order mark is UTF-8; plain ASCII is UTF-8 unless
+// a <meta> in its first 1,024 bytes declares another character set; everything
+// else is Windows-1252, byte for byte. CR LF, a lone CR and a lone LF each become
+// one "\n". A pure function: safe from any thread.
+DecodedText decode(const QByteArray& bytes);
+
+// The same, in the encoding the user chose. In UTF-8 a leading byte-order mark is
+// taken as such, and a sequence that is not UTF-8 shows as U+FFFD.
+DecodedText decodeAs(const QByteArray& bytes, TextEncoding encoding);
+
+// decode(bytes).text.
 QString fromBytes(const QByteArray& bytes);
+
+// The character set a page's <meta> declares in `head` (its first 1,024 bytes are
+// looked at), lower-cased, or empty when there is none.
+QByteArray declaredCharset(QByteArrayView head);
+
+// The text with every character `encoding` cannot hold replaced by "?" (a
+// character beyond the basic plane is one "?"); the text itself, shared, when
+// nothing needs replacing. For UTF-8 only unpaired surrogates are replaced.
+QString sanitize(const QString& text, TextEncoding encoding);
+
+// New documents: UTF-8 when the locale's character set is UTF-8, else Windows-1252.
+TextEncoding encodingForCodeset(QByteArrayView codeset);
+// The locale's character set (nl_langinfo(CODESET)), or the one set in its place.
+QByteArray localeCodeset();
+// Puts `codeset` in place of the locale's (std::nullopt: the locale's again), so
+// that both kinds of locale can be tried in one run.
+void setLocaleCodeset(std::optional<QByteArray> codeset);
+DocumentFormat newDocumentFormat();
 
 // Reads a whole file. Raises "Cannot open file <path>" when it cannot be opened;
 // a read that fails after that keeps what was read.
-QString load(const QString& path);
+QByteArray readFile(const QString& path);
+DecodedText load(const QString& path);
 
 // Replaces the file at `path` with `text` as a whole: the old file stays exactly
 // as it was unless the new one was written completely. Raises "Cannot create
 // file <path>" when the file cannot be created or replaced (read-only included)
-// and "Failed to Save Stream" when writing fails. The file holds CR LF between
-// lines and nothing added; characters the code page lacks become "?".
-void save(const QString& path, QStringView text);
+// and "Failed to Save Stream" when writing fails. The file holds the text in
+// `format`, CR LF between lines and nothing added; characters the encoding lacks
+// become "?".
+void save(const QString& path, QStringView text, DocumentFormat format = {});
 
 } // namespace taviro::DocumentFile

@@ -58,6 +58,7 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
     SaveDialog.DefaultExt = QStringLiteral("htm");
 
     connectCommands();
+    setUpEncodingChoice();
     FormCreate(params);
 }
 
@@ -168,27 +169,32 @@ bool TMainForm::event(QEvent* event) {
 // --- the document ---------------------------------------------------------------
 
 void TMainForm::SaveDocumentTo(const QString& path) {
-    DocumentFile::save(path, RichEdit1->documentText());
+    DocumentFile::save(path, RichEdit1->documentText(), m_format);
 }
 
-void TMainForm::LoadDocumentFrom(const QString& path) {
+void TMainForm::loadPage(const QString& path, std::optional<DocumentFile::TextEncoding> encoding) {
     // Opened first: a file that cannot be opened leaves the editor as it was.
-    PageLoad load(path);
+    PageLoad load(path, encoding);
     if (!isVisible()) {
         // Start-up: there is no window to keep alive yet.
-        load.into(RichEdit1);
+        setDocumentFormat(load.into(RichEdit1));
         return;
     }
     const QString name = QFileInfo(path).fileName();
-    load.into(RichEdit1, this, [this, name](int percent) {
+    setDocumentFormat(load.into(RichEdit1, this, [this, name](int percent) {
         StatusLine->showMessage(QStringLiteral("Opening %1: %2%").arg(name).arg(percent));
-    });
+    }));
     // Back to the hint the line follows.
     ShowHint();
 }
 
+void TMainForm::LoadDocumentFrom(const QString& path) {
+    loadPage(path, std::nullopt);
+}
+
 void TMainForm::ClearDocument() {
     RichEdit1->replaceText(QString());
+    setDocumentFormat(DocumentFile::newDocumentFormat());
     RichEdit1->setModified(false);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "DocumentFile.h"
 #include "DocumentHost.h"
 #include "FileDialog.h"
 
 #include <memory>
+#include <optional>
 #include <QMainWindow>
 #include <QStringList>
 
@@ -19,6 +21,7 @@ class TMainForm;
 
 namespace taviro {
 
+class TEncodingButton;
 class TRichEdit;
 class TRsRegistry;
 
@@ -39,6 +42,8 @@ public:
     TRichEdit* RichEdit1 = nullptr;
     QStatusBar* StatusLine = nullptr;
     QMenuBar* MainMenu = nullptr;
+    // The document's encoding at the right end of the status line; a click changes it.
+    TEncodingButton* EncodingButton = nullptr;
     TFileDialog OpenDialog{TFileDialog::Open};
     TFileDialog SaveDialog{TFileDialog::Save};
     // The font preferences live below this component's base key.
@@ -49,6 +54,10 @@ public:
     QPrinter& Printer();
 
     const QString& DocumentName() const { return m_documentName; }
+    // How the document is saved: its encoding and byte-order mark. Load, New and
+    // the encoding choice set it.
+    const DocumentFile::DocumentFormat& documentFormat() const { return m_format; }
+    void setDocumentFormat(const DocumentFile::DocumentFormat& format);
 
     // The document as the publishing commands reach it.
     QWidget* hostWindow() override { return this; }
@@ -71,6 +80,10 @@ public:
     void FileSaveAs2Click();
     void FileExit();
     void ExitSave();
+    // The status line's encoding choice: reads a named document's file again in
+    // `encoding` (after the save question when it is modified); an untitled
+    // document keeps its text for the next save in `encoding`.
+    void ChooseEncoding(DocumentFile::TextEncoding encoding);
 
     void ShowHint();
 
@@ -106,6 +119,11 @@ private:
     bool FormClose();
 
     void connectCommands();
+    // Reads, decodes and shows the page at `path`, in `encoding` or the one its
+    // bytes tell; the document's format follows.
+    void loadPage(const QString& path, std::optional<DocumentFile::TextEncoding> encoding);
+    void setUpEncodingChoice();
+    void replaceUnencodable();
     void applyStoredFont();
     void printDocument(QPrinter& printer);
     void connectHints();
@@ -114,6 +132,7 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<QPrinter> m_printer;
     QString m_documentName;
+    DocumentFile::DocumentFormat m_format;
 };
 
 } // namespace taviro

@@ -82,7 +82,9 @@ private:
 
 struct PageLoad::Private {
     QString path;
+    std::optional<DocumentFile::TextEncoding> encoding;
     QFile file;
+    DocumentFile::DocumentFormat format;
     qint64 size = 0;
 
     // Shared with the worker thread.
@@ -105,10 +107,12 @@ struct PageLoad::Private {
             bytes.append(chunk);
             read.store(bytes.size(), std::memory_order_relaxed);
         }
-        QString text = DocumentFile::fromBytes(bytes);
+        DocumentFile::DecodedText decoded =
+            encoding ? DocumentFile::decodeAs(bytes, *encoding) : DocumentFile::decode(bytes);
         bytes = QByteArray();
-        chars.store(text.size(), std::memory_order_relaxed);
-        document = TRichEdit::layText(text, settings, &laid, &cancel);
+        format = decoded.format;
+        chars.store(decoded.text.size(), std::memory_order_relaxed);
+        document = TRichEdit::layText(decoded.text, settings, &laid, &cancel);
     }
 
     // Reading counts for a fifth of the time, laying the lines for the rest.
@@ -122,8 +126,10 @@ struct PageLoad::Private {
     }
 };
 
-PageLoad::PageLoad(const QString& path) : d(std::make_unique<Private>()) {
+PageLoad::PageLoad(const QString& path, std::optional<DocumentFile::TextEncoding> encoding)
+    : d(std::make_unique<Private>()) {
     d->path = path;
+    d->encoding = encoding;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
         throw Exception(QStringLiteral("Cannot open file %1").arg(path));
@@ -132,12 +138,13 @@ PageLoad::PageLoad(const QString& path) : d(std::make_unique<Private>()) {
 
 PageLoad::~PageLoad() = default;
 
-void PageLoad::into(TRichEdit* edit, QWidget* window, const std::function<void(int)>& progress) {
+DocumentFile::DocumentFormat PageLoad::into(TRichEdit* edit, QWidget* window,
+                                            const std::function<void(int)>& progress) {
     const TRichEdit::DocumentSettings settings = edit->documentSettings();
     if (!window || d->size < backgroundThreshold) {
         d->work(settings);
         edit->adoptDocument(std::move(d->document));
-        return;
+        return d->format;
     }
 
     QThread* const gui = QThread::currentThread();
@@ -182,6 +189,7 @@ void PageLoad::into(TRichEdit* edit, QWidget* window, const std::function<void(i
     if (!d->document)
         Abort();
     edit->adoptDocument(std::move(d->document));
+    return d->format;
 }
 
 } // namespace taviro

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "DocumentFile.h"
 #include "RichEdit.h"
 
 #include <functional>
+#include <optional>
 #include <QString>
 
 class QWidget;
@@ -23,8 +25,10 @@ public:
     static qint64 backgroundThreshold;
 
     // Opens `path` for reading; raises "Cannot open file <path>" when it cannot.
-    // Nothing is changed yet.
-    explicit PageLoad(const QString& path);
+    // Nothing is changed yet. The page is read in `encoding`, or in the one its
+    // bytes tell when none is given.
+    explicit PageLoad(const QString& path,
+                      std::optional<DocumentFile::TextEncoding> encoding = std::nullopt);
     ~PageLoad();
 
     // Reads, decodes and lays the page for `edit`, then shows it there. `window`
@@ -32,8 +36,9 @@ public:
     // one (at start-up) every page is done on the spot. `progress` receives the
     // share done, in percent, while a large page loads. Raises the silent abort,
     // leaving the editor as it was, when the application quits meanwhile.
-    void into(TRichEdit* edit, QWidget* window = nullptr,
-              const std::function<void(int)>& progress = {});
+    // Returns how the page was read: its encoding and byte-order mark.
+    DocumentFile::DocumentFormat into(TRichEdit* edit, QWidget* window = nullptr,
+                                      const std::function<void(int)>& progress = {});
 
 private:
     struct Private;

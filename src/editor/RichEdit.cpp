@@ -1,6 +1,6 @@
 #include "RichEdit.h"
 
-#include "AnsiCodec.h"
+#include "DocumentFile.h"
 
 #include <QKeyEvent>
 #include <QMimeData>
@@ -142,8 +142,16 @@ QMimeData* TRichEdit::createMimeDataFromSelection() const {
 }
 
 void TRichEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::InsertLineSeparator)) {
+        // Qt would put a line separator inside the line: it looks like a line
+        // break but is none in the file. A page only knows one kind of break.
+        QKeyEvent enter(event->type(), Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QPlainTextEdit::keyPressEvent(&enter);
+        event->setAccepted(enter.isAccepted());
+        return;
+    }
     const QString text = event->text();
-    const QString clean = AnsiCodec::sanitize(text);
+    const QString clean = DocumentFile::sanitize(text, m_encoding);
     if (clean == text) {
         QPlainTextEdit::keyPressEvent(event);
         return;
@@ -157,7 +165,7 @@ void TRichEdit::keyPressEvent(QKeyEvent* event) {
 
 void TRichEdit::inputMethodEvent(QInputMethodEvent* event) {
     const QString commit = event->commitString();
-    const QString clean = AnsiCodec::sanitize(commit);
+    const QString clean = DocumentFile::sanitize(commit, m_encoding);
     if (clean == commit) {
         QPlainTextEdit::inputMethodEvent(event);
         return;
@@ -174,7 +182,7 @@ void TRichEdit::insertFromMimeData(const QMimeData* source) {
         return;
     }
     QMimeData plain;
-    plain.setText(AnsiCodec::sanitize(source->text()));
+    plain.setText(DocumentFile::sanitize(source->text(), m_encoding));
     QPlainTextEdit::insertFromMimeData(&plain);
 }
 

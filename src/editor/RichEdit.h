@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DocumentFile.h"
+
 #include <atomic>
 #include <memory>
 #include <QFont>
@@ -14,9 +16,9 @@ namespace taviro {
 // document, whether it was typed or loaded, so Qt's own idea of a line (word
 // moves, paging, triple click, accessibility, the clipboard) is the user's.
 //
-// The file holds single bytes of the document code page, so characters it
-// cannot hold are turned into "?" as they come in (typing, input methods, paste,
-// drop): the screen never shows what the file will not keep.
+// Characters the document's encoding cannot hold are turned into "?" as they
+// come in (typing, input methods, paste, drop): the screen never shows what the
+// file will not keep.
 class TRichEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -58,11 +60,19 @@ public:
     // The selected text with "\n" between lines, every character kept.
     QString selectedText() const;
 
+    // The encoding the document is saved in; it decides which incoming characters
+    // become "?" (in UTF-8 none do).
+    DocumentFile::TextEncoding encoding() const { return m_encoding; }
+    void setEncoding(DocumentFile::TextEncoding encoding) { m_encoding = encoding; }
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     QMimeData* createMimeDataFromSelection() const override;
+
+private:
+    DocumentFile::TextEncoding m_encoding = DocumentFile::TextEncoding::Windows1252;
 };
 
 } // namespace taviro
