@@ -106,7 +106,10 @@ void TMainForm::Font1Click() {
                        ? format.foreground().color()
                        : RichEdit1->palette().color(QPalette::Text);
 
-    if (prompts().runFontDialog(this, choice)) {
+    const FontChoice offered = choice;
+    // OK on what was offered changes nothing, not even the caret's format.
+    if (prompts().runFontDialog(this, choice) &&
+        (choice.font != offered.font || choice.color != offered.color)) {
         QTextCharFormat chosen;
         chosen.setFont(choice.font, QTextCharFormat::FontPropertiesAll);
         chosen.setForeground(choice.color);
