@@ -2,10 +2,9 @@
 
 #include "AnsiCodec.h"
 #include "Exceptions.h"
+#include "SafeWrite.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -80,46 +79,25 @@ QString load(const QString& path) {
 
 namespace {
 
-// A file with every write permission bit cleared is read-only to the user, even
-// to one whom the system would let write it anyway (root).
-bool isReadOnlyFile(const QFileInfo& info) {
-    // WriteUser is what the system grants us, not the file's own bits.
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.exists() && info.isFile() && !(info.permissions() & anyWrite);
-}
-
-} // namespace
-
-void save(const QString& path, QStringView text) {
-    const auto cannotCreate = [&] {
-        return Exception(QStringLiteral("Cannot create file %1").arg(path));
-    };
-    if (path.isEmpty() || isReadOnlyFile(QFileInfo(path)))
-        throw cannotCreate();
-
-    QSaveFile file(path);
-    // A writable file in a folder we may not create files in is written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotCreate();
-    // Encoded a slice at a time into one small buffer: a large page then needs no
-    // second whole copy in memory, and the buffer stays in the cache.
+// Hands `text` to `sink` encoded, a slice at a time through one small buffer: a
+// large page then needs no second whole copy in memory, and the buffer stays in
+// the cache.
+bool encodeSlices(QStringView text, const ByteSink& sink) {
     constexpr qsizetype sliceChars = 128 * 1024;
     QByteArray buffer(2 * sliceChars, Qt::Uninitialized);
     for (qsizetype from = 0; from < text.size(); from += sliceChars) {
         const QStringView slice = text.sliced(from, std::min(sliceChars, text.size() - from));
         const qsizetype length = encodeInto(slice, buffer.data()) - buffer.constData();
-        if (file.write(buffer.constData(), length) != length) {
-            file.cancelWriting();
-            throw Exception(QStringLiteral("Failed to Save Stream"));
-        }
+        if (!sink(buffer.constData(), length))
+            return false;
     }
-    if (!file.commit()) {
-        if (file.error() == QFileDevice::RenameError)
-            throw cannotCreate();
-        throw Exception(QStringLiteral("Failed to Save Stream"));
-    }
+    return true;
+}
+
+} // namespace
+
+void save(const QString& path, QStringView text) {
+    writeFileSafely(path, [text](const ByteSink& sink) { return encodeSlices(text, sink); });
 }
 
 } // namespace taviro::DocumentFile

@@ -18,7 +18,8 @@ QString load(const QString& path);
 // as it was unless the new one was written completely. Raises "Cannot create
 // file <path>" when the file cannot be created or replaced (read-only included)
 // and "Failed to Save Stream" when writing fails. The file holds CR LF between
-// lines and nothing added; characters the code page lacks become "?".
+// lines and nothing added; characters the code page lacks become "?". A file
+// with other hard links, or another owner or group, keeps them (see SafeWrite.h).
 void save(const QString& path, QStringView text);
 
 } // namespace taviro::DocumentFile
