@@ -56,6 +56,7 @@ private slots:
     void fontWithoutSelectionAppliesToTyping();
     void storedFontIsUsedAtNextStart();
     void failedStoreIsShownAfterFormatting();
+    void readOnlyStoreIsRefused();
 };
 
 void FontPrefs::initTestCase() {
@@ -279,6 +280,35 @@ void FontPrefs::failedStoreIsShownAfterFormatting() {
 
     QCOMPARE(prompts.errors(), QStringList{"Cannot open key to write."});
     QCOMPARE(formatAt(form, 1).font().pointSize(), 15);
+}
+
+// Made read-only by its owner, the store is refused at the Font command as a read-only
+// document is at Save, even for root; it keeps its text and its mode.
+void FontPrefs::readOnlyStoreIsRefused() {
+    Prefs::write("font", kSerif);
+    Prefs::write("size", "12");
+    const QByteArray before = readBytes(Prefs::file());
+    QVERIFY(QFile::setPermissions(Prefs::file(),
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    ScriptedPrompts prompts;
+    TMainForm form;
+    form.RichEdit1->replaceText("word");
+    selectRange(form, 0, 4);
+    QFont chosen(kSerif);
+    chosen.setPointSize(15);
+    prompts.fontAnswers << FontChoice{chosen, Qt::black};
+    form.findChild<QAction*>("Font1")->trigger();
+
+    QCOMPARE(prompts.errors(), QStringList{"Failed to set data for 'font'"});
+    QCOMPARE(readBytes(Prefs::file()), before);
+    // The file's own bits: root may write anything, so WriteUser says nothing.
+    const auto ownBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                         QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                         QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFileInfo(Prefs::file()).permissions() & ownBits,
+             QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(Prefs::file(), QFile::ReadOwner | QFile::WriteOwner);
 }
 
 TAVIRO_TEST_MAIN(FontPrefs)

@@ -132,6 +132,15 @@ void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString&
     // what is on disk now, never to the snapshot, or its values would be lost.
     RegKey fresh = readFile();
     if (change(fresh)) {
+        // A store file with no write bit was made read-only on purpose: refuse it as a
+        // read-only document is refused, even for root, whom the system would let
+        // replace it. A writable one keeps its mode (QSaveFile gives the new file the
+        // old one's permissions).
+        constexpr auto anyWrite =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        const QFileInfo current(m_filePath);
+        if (current.exists() && !(current.permissions() & anyWrite))
+            throw ERegistryException(failureMessage);
         const QByteArray bytes = formatRegFile(fresh).toUtf8();
         // No direct-write fallback: writing in place could leave half a file behind.
         QSaveFile file(m_filePath);
