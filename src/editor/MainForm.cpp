@@ -16,6 +16,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QStatusBar>
 
 namespace taviro {
@@ -99,6 +100,16 @@ void TMainForm::FormCreate(const QStringList& params) {
 
 void TMainForm::FormShow() {
     RefreshCaption();
+    if (!m_shownBefore) {
+        m_shownBefore = true;
+        // Start-up fills the editor before it has its size: in the small frame
+        // of an editor never shown, a line of a large font is taller than the
+        // view, and keeping the caret in sight scrolls a first line that wraps
+        // part-way out. Now that the editor has its real size, the page opens
+        // at its top, as with File > Open.
+        RichEdit1->verticalScrollBar()->setValue(0);
+        RichEdit1->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void TMainForm::AssignDocumentName(const QString& name) {

@@ -110,6 +110,7 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     std::unique_ptr<QPrinter> m_printer;
     QString m_documentName;
+    bool m_shownBefore = false;
 };
 
 } // namespace taviro
