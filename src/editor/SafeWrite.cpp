@@ -73,8 +73,12 @@ void replaceFile(const QString& path, const ByteProducer& produce) {
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw cannotCreate();
-    if (!produce(
-            [&](const char* data, qsizetype size) { return file.write(data, size) == size; })) {
+    // The explicit flush: the last bytes may still sit in QSaveFile's buffer, and
+    // commit() would put a file in place whose end could not be written.
+    const bool written =
+        produce([&](const char* data, qsizetype size) { return file.write(data, size) == size; }) &&
+        file.flush();
+    if (!written) {
         file.cancelWriting();
         throw Exception(QStringLiteral("Failed to Save Stream"));
     }

@@ -144,7 +144,10 @@ void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString&
         const QByteArray bytes = formatRegFile(fresh).toUtf8();
         // No direct-write fallback: writing in place could leave half a file behind.
         QSaveFile file(m_filePath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        // The explicit flush: a small file sits in QSaveFile's buffer, and commit() would
+        // put a file in place whose last bytes could not be written.
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.flush() || !file.commit())
             throw ERegistryException(failureMessage);
     }
     m_root = std::move(fresh);
