@@ -14,6 +14,9 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace taviro;
 using namespace taviro::test;
 
@@ -57,6 +60,7 @@ private slots:
     void storedFontIsUsedAtNextStart();
     void failedStoreIsShownAfterFormatting();
     void readOnlyStoreIsRefused();
+    void faceIsStoredBeforeSize();
 };
 
 void FontPrefs::initTestCase() {
@@ -309,6 +313,38 @@ void FontPrefs::readOnlyStoreIsRefused() {
     QCOMPARE(QFileInfo(Prefs::file()).permissions() & ownBits,
              QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     QFile::setPermissions(Prefs::file(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// The face is written first, so a size write that fails still leaves the new face
+// (with the old size). The size write is made to fail by the file size limit of
+// this process: the store may grow to what the face write needs and no further.
+void FontPrefs::faceIsStoredBeforeSize() {
+    Prefs::write("font", "DejaVu Sans Mono");
+    Prefs::write("size", "9");
+    const QByteArray before = readBytes(Prefs::file());
+    const QByteArray afterFace =
+        QByteArray(before).replace("\"font\"=\"DejaVu Sans Mono\"", "\"font\"=\"DejaVu Serif\"");
+    QVERIFY(afterFace.size() < before.size());
+
+    ScriptedPrompts prompts;
+    TMainForm form;
+    QFont chosen(kSerif);
+    chosen.setPointSize(16); // one character more than "9": the file outgrows the limit
+    prompts.fontAnswers << FontChoice{chosen, Qt::black};
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(afterFace.size());
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    form.findChild<QAction*>("Font1")->trigger();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(prompts.errors(), QStringList{"Failed to set data for 'size'"});
+    QCOMPARE(readBytes(Prefs::file()), afterFace);
+    QCOMPARE(Prefs::read("font"), kSerif);
+    QCOMPARE(Prefs::read("size"), QString("9"));
 }
 
 TAVIRO_TEST_MAIN(FontPrefs)
