@@ -32,12 +32,9 @@ void TMainForm::applyStoredFont() {
     runGuarded([this] {
         try {
             ApplyFontPreferences();
-        } catch (const Exception& e) {
+        } catch (const EKeyNotFound&) {
             // No base key yet: the Font command has never stored anything, so
             // there are no preferences and the design font stays.
-            if (e.Message() == QLatin1String("Cannot open key to read"))
-                return;
-            throw;
         }
     });
 }

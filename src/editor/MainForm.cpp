@@ -50,7 +50,7 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
     RichEdit1->setFont(designFont);
 
     reg = new TRsRegistry(this);
-    reg->BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
+    reg->BaseKey = PreferencesKey;
 
     OpenDialog.Filter = FileFilter;
     SaveDialog.Filter = FileFilter;
@@ -189,7 +189,7 @@ void TMainForm::ClearDocument() {
     RichEdit1->setModified(false);
 }
 
-void TMainForm::PromptSaveChanges() {
+void TMainForm::askToSave(void (TMainForm::*save)()) {
     if (!RichEdit1->Modified())
         return;
     switch (askSaveQuestion(this)) {
@@ -197,11 +197,15 @@ void TMainForm::PromptSaveChanges() {
         return;
     case MsgResult::Yes:
         // The save is all that happens; the user gives the command again.
-        Save1Click();
+        (this->*save)();
         Abort();
     default:
         Abort();
     }
+}
+
+void TMainForm::PromptSaveChanges() {
+    askToSave(&TMainForm::Save1Click);
 }
 
 void TMainForm::FileNewItemClick() {
@@ -275,17 +279,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::FormClose() {
-    if (!RichEdit1->Modified())
-        return true;
-    switch (askSaveQuestion(this)) {
-    case MsgResult::No:
-        return true;
-    case MsgResult::Yes:
-        ExitSave();
-        Abort();
-    default:
-        Abort();
-    }
+    // On Yes, ExitSave asks for the close again once this one has ended.
+    askToSave(&TMainForm::ExitSave);
+    return true;
 }
 
 void TMainForm::ExitSave() {

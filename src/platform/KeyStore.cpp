@@ -34,11 +34,6 @@ bool acquire(QLockFile& lock) {
     return true;
 }
 
-QString withoutNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}
-
 [[noreturn]] void raiseUnreadable(const QString& filePath, const QString& reason) {
     throw ERegistryException(QStringLiteral("Cannot read settings file %1: %2")
                                  .arg(QDir::toNativeSeparators(filePath), reason));
@@ -228,7 +223,7 @@ void KeyStore::writeString(const Key& key, const QString& name, const QString& t
     RegValue value;
     value.name = name;
     value.kind = RegValue::Kind::Text;
-    value.text = withoutNul(text);
+    value.text = upToNul(text);
     update(
         [&](RegKey& root) {
             // Someone removed the key from the file since it was opened.
