@@ -100,12 +100,17 @@ void writeInPlace(const QString& path, const QString& target, const ByteProducer
         throw cannotCreate;
 
     // The backup is a hidden file beside the document, readable by its maker
-    // alone.
+    // alone. A folder the user may write files in but not create them in (a
+    // shared site folder, say) takes none: the backup then goes to the
+    // temporary folder, which serves as well for putting the text back.
     const QFileInfo info(target);
     QTemporaryFile backup(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                           QStringLiteral(".XXXXXX~"));
-    if (!backup.open())
-        throw cannotCreate;
+    if (!backup.open()) {
+        backup.setFileTemplate(QDir::tempPath() + QStringLiteral("/taviro-backup.XXXXXX"));
+        if (!backup.open())
+            throw cannotCreate;
+    }
     const qint64 oldSize = file.size();
     if (!copyAll(file, backup) || !flushToDisk(backup) || backup.size() != oldSize)
         throw failed; // the backup goes with `backup`; the document is untouched

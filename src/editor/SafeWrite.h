@@ -21,7 +21,8 @@ using ByteProducer = std::function<bool(const ByteSink& sink)>;
 // cannot leave half-written. A file with other hard links, or one that a new
 // file would give another owner or group, is written in place instead, after a
 // backup copy beside it: the other links then see the new text and the file
-// keeps its owner. The backup is removed once the write has succeeded and put
+// keeps its owner. The backup (beside the file, or in the temporary folder when
+// the file's folder takes no new file) is removed once the write has succeeded and put
 // back if it fails.
 void writeFileSafely(const QString& path, const ByteProducer& produce);
 
