@@ -67,6 +67,7 @@ private slots:
     void keepsWhatTheFileSystemHolds();
     void failedWriteLeavesOldTextAndNoBackup_data();
     void failedWriteLeavesOldTextAndNoBackup();
+    void backupGoesElsewhereWhenTheFolderTakesNone();
 
 private:
     // Makes page.htm in `dir` the kind of file the row names.
@@ -178,6 +179,41 @@ void SaveKeepsTest::failedWriteLeavesOldTextAndNoBackup() {
     QCOMPARE(after.st_uid, before.st_uid);
     QCOMPARE(after.st_gid, before.st_gid);
     QCOMPARE(allFiles(dir.path()), names);
+}
+
+// A name so long that no backup name beside it fits stands for a folder that
+// takes no new file (root may create files anywhere, so permissions cannot show
+// it): the backup then lives in the temporary folder, and goes when done.
+void SaveKeepsTest::backupGoesElsewhereWhenTheFolderTakesNone() {
+    WorkDir dir;
+    const QString name = QString(245, u'p') + ".htm";
+    const QString page = dir.file(name);
+    const QByteArray old = lines(1000, "old");
+    writeBytes(page, old);
+    QVERIFY(::link(QFile::encodeName(page).constData(),
+                   QFile::encodeName(dir.file("other.htm")).constData()) == 0);
+    const auto backups = [] {
+        return QDir(QDir::tempPath()).entryList({"taviro-backup.*"}, QDir::Files | QDir::Hidden);
+    };
+    const QStringList backupsBefore = backups();
+
+    QString message;
+    {
+        FileSizeLimit limit(64 * 1024);
+        try {
+            DocumentFile::save(page, QString::fromLatin1(lines(20000, "new")).remove(u'\r'));
+        } catch (const Exception& e) {
+            message = e.Message();
+        }
+    }
+    QCOMPARE(message, QString("Failed to Save Stream"));
+    QCOMPARE(readBytes(dir.file("other.htm")), old);
+    QCOMPARE(backups(), backupsBefore);
+
+    DocumentFile::save(page, u"new\ntext");
+    QCOMPARE(readBytes(dir.file("other.htm")), QByteArray("new\r\ntext"));
+    QCOMPARE(allFiles(dir.path()), (QStringList{"other.htm", name}));
+    QCOMPARE(backups(), backupsBefore);
 }
 
 TAVIRO_TEST_MAIN(SaveKeepsTest)

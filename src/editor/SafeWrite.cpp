@@ -106,9 +106,13 @@ void writeInPlace(const QString& path, const QString& target, const ByteProducer
     const QFileInfo info(target);
     QTemporaryFile backup(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
                           QStringLiteral(".XXXXXX~"));
-    if (!backup.open()) {
+    // QTemporaryFile makes a file without a name until its name is asked for; a
+    // backup must have one on disk for as long as the document is half-written.
+    const auto openNamed = [&backup] { return backup.open() && !backup.fileName().isEmpty(); };
+    if (!openNamed()) {
+        backup.close();
         backup.setFileTemplate(QDir::tempPath() + QStringLiteral("/taviro-backup.XXXXXX"));
-        if (!backup.open())
+        if (!openNamed())
             throw cannotCreate;
     }
     const qint64 oldSize = file.size();
