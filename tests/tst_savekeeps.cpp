@@ -81,8 +81,6 @@ void SaveKeepsTest::prepare(const QString& kind, const WorkDir& dir, const QByte
         QVERIFY(::link(QFile::encodeName(page).constData(),
                        QFile::encodeName(dir.file("other.htm")).constData()) == 0);
     } else if (kind == "other owner" || kind == "other group") {
-        if (::geteuid() != 0)
-            QSKIP("giving a file away takes root");
         const uid_t uid = kind == "other owner" ? 4321 : ::geteuid();
         const gid_t gid = kind == "other group" ? 4322 : ::getegid();
         QVERIFY(::chown(QFile::encodeName(page).constData(), uid, gid) == 0);
@@ -117,7 +115,11 @@ void SaveKeepsTest::keepsWhatTheFileSystemHolds() {
     QFETCH(bool, sameInode);
 
     WorkDir dir;
+    if (kind.startsWith("other") && ::geteuid() != 0)
+        QSKIP("giving a file away takes root");
     prepare(kind, dir, old);
+    if (QTest::currentTestFailed())
+        return;
     const QString page = dir.file("page.htm");
     ::chmod(QFile::encodeName(page).constData(), 0640);
     const struct stat before = statOf(page);
@@ -154,7 +156,11 @@ void SaveKeepsTest::failedWriteLeavesOldTextAndNoBackup() {
     QFETCH(int, newLines);
     WorkDir dir;
     const QByteArray old = lines(1000, "old"); // below the limit, backup included
+    if (kind.startsWith("other") && ::geteuid() != 0)
+        QSKIP("giving a file away takes root");
     prepare(kind, dir, old);
+    if (QTest::currentTestFailed())
+        return;
     const QString page = dir.file("page.htm");
     const struct stat before = statOf(page);
     const QStringList names = allFiles(dir.path());
