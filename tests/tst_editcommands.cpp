@@ -73,6 +73,7 @@ private slots:
     void wordWrapTwiceGivesBackTheFirstState();
     void printsWholeTextOnPagesAndChangesNothing();
     void printCancelledPrintsNothing();
+    void longLineIsPrintedWholeWithWordWrapOff();
     void noPrinterIsShown();
     void printSetupChoiceLastsForTheRun();
 };
@@ -220,6 +221,44 @@ void EditCommands::printsWholeTextOnPagesAndChangesNothing() {
     // Printing changes nothing of the document.
     QVERIFY(form.RichEdit1->Modified());
     QCOMPARE(form.windowTitle(), QString("Taviro 1.5 "));
+}
+
+// With Word Wrap off the screen cuts nothing but shows a scroll bar; on paper the
+// long line goes on over as many printed lines as it needs. The job of an
+// untitled document has an empty name, whatever the printer printed before.
+void EditCommands::longLineIsPrintedWholeWithWordWrapOff() {
+    WorkDir dir;
+    ScriptedPrompts prompts;
+    TMainForm form;
+    QStringList words;
+    for (int i = 0; i < 80; ++i)
+        words << QStringLiteral("w%1").arg(i, 2, 10, QLatin1Char('0'));
+    form.RichEdit1->replaceText("before\n" + words.join(' ') + "\nafter");
+    trigger(form, "WordWrap1");
+    QCOMPARE(form.RichEdit1->lineWrapMode(), QPlainTextEdit::NoWrap);
+    printToPdf(form, dir.file("out.pdf"));
+    form.Printer().setDocName("earlier.htm");
+    prompts.printAnswers << true;
+    trigger(form, "FilePrintItem");
+    QVERIFY(prompts.errors().isEmpty());
+
+    const QString pdf = dir.file("out.pdf");
+    const QRectF printable = form.Printer().pageRect(QPrinter::Point);
+    const QString text = pdfText(pdf, 1, printable);
+    int from = text.indexOf("before");
+    QVERIFY(from >= 0);
+    for (const QString& word : words) {
+        const int at = text.indexOf(word, from);
+        QVERIFY2(at > from, qPrintable(word));
+        from = at;
+    }
+    QVERIFY(text.indexOf("after", from) > from);
+    // More than one printed line: the line really is longer than the page.
+    QVERIFY(text.section("w00", 1).section("w79", 0, 0).contains('\n'));
+    const QString info = run("pdfinfo", {pdf});
+    QVERIFY2(!info.contains(
+                 QRegularExpression("^Title:[ \\t]*\\S", QRegularExpression::MultilineOption)),
+             qPrintable(info));
 }
 
 void EditCommands::printCancelledPrintsNothing() {

@@ -29,6 +29,9 @@ private slots:
     void cancelledLeavesTextAsItWas();
     void enterInTheSizeBoxConfirms();
     void colourFromElsewhereIsOffered();
+    void opensOnTheFormatsStyle_data();
+    void opensOnTheFormatsStyle();
+    void sizeChangeKeepsThePlainStyle();
 };
 
 void FontDialogTest::filledFromSelectionAndConfirmed() {
@@ -124,6 +127,79 @@ void FontDialogTest::colourFromElsewhereIsOffered() {
     dialog.setChoice({QFont("DejaVu Sans"), QColor(Qt::red)});
     QCOMPARE(dialog.colorBox()->currentText(), QString("Red"));
     QCOMPARE(dialog.choice().color, QColor(Qt::red));
+}
+
+void FontDialogTest::opensOnTheFormatsStyle_data() {
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<QString>("style");
+    // DejaVu Serif lists "Condensed Italic" first; a plain format is its "Book".
+    QTest::newRow("plain") << false << false << "Book";
+    QTest::newRow("bold") << true << false << "Bold";
+    QTest::newRow("italic") << false << true << "Italic";
+    QTest::newRow("bold italic") << true << true << "Bold Italic";
+}
+
+void FontDialogTest::opensOnTheFormatsStyle() {
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(QString, style);
+    Prefs::write("font", "DejaVu Serif");
+    Prefs::write("size", "12");
+    TMainForm form;
+    form.show();
+    QCOMPARE(form.RichEdit1->font().family(), QString("DejaVu Serif"));
+    form.RichEdit1->replaceText("abc");
+    form.RichEdit1->moveCursor(QTextCursor::End);
+    if (bold || italic) {
+        QTextCharFormat look;
+        look.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+        look.setFontItalic(italic);
+        form.RichEdit1->mergeCurrentCharFormat(look);
+    }
+    const QTextCharFormat before = form.RichEdit1->currentCharFormat();
+
+    QFont offered;
+    whenModal<TFontDialog>([&](TFontDialog* d) {
+        offered = d->fontPanel()->currentFont();
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    form.findChild<QAction*>("Font1")->trigger();
+
+    QCOMPARE(offered.styleName(), style);
+    QCOMPARE(offered.italic(), italic);
+    QCOMPARE(offered.weight(), bold ? QFont::Bold : QFont::Normal);
+    // OK without a change changes nothing, and new text looks like the old.
+    QCOMPARE(form.RichEdit1->currentCharFormat(), before);
+    QTest::keyClicks(form.RichEdit1, "de");
+    QTextCursor c(form.RichEdit1->document());
+    c.setPosition(5);
+    QCOMPARE(c.charFormat().font().italic(), italic);
+    QCOMPARE(c.charFormat().font().bold(), bold);
+    QVERIFY(c.charFormat().font().styleName().isEmpty());
+    QCOMPARE(form.RichEdit1->documentText(), QString("abcde"));
+}
+
+void FontDialogTest::sizeChangeKeepsThePlainStyle() {
+    Prefs::write("font", "DejaVu Serif");
+    Prefs::write("size", "12");
+    TMainForm form;
+    form.show();
+    whenModal<TFontDialog>([&](TFontDialog* d) {
+        QFont f = d->fontPanel()->currentFont();
+        f.setPointSize(20);
+        d->fontPanel()->setCurrentFont(f);
+        d->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    form.findChild<QAction*>("Font1")->trigger();
+    QTest::keyClicks(form.RichEdit1, "new");
+    QTextCursor c(form.RichEdit1->document());
+    c.setPosition(2);
+    const QFont typed = c.charFormat().font();
+    QCOMPARE(typed.pointSize(), 20);
+    QVERIFY(!typed.italic());
+    QCOMPARE(typed.weight(), QFont::Normal);
+    QVERIFY(!typed.styleName().contains("Condensed"));
 }
 
 TAVIRO_TEST_MAIN(FontDialogTest)

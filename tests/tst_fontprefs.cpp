@@ -14,6 +14,9 @@
 #include <QTextBlock>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace taviro;
 using namespace taviro::test;
 
@@ -41,6 +44,66 @@ void selectRange(TMainForm& form, int from, int to) {
     form.RichEdit1->setTextCursor(c);
 }
 
+// Face names of exactly 31 and 32 characters: the longest a stored face keeps,
+// and one more.
+const QString kFace31 = QStringLiteral("Taviro Test Face With Long Name");
+const QString kFace32 = QStringLiteral("Taviro Other Face With Long Name");
+
+void putU16(QByteArray& out, quint16 v) {
+    out.append(char(v >> 8)).append(char(v & 0xFF));
+}
+
+void setU32(QByteArray& out, qsizetype at, quint32 v) {
+    for (int i = 0; i < 4; ++i)
+        out[at + i] = char(v >> (24 - 8 * i));
+}
+
+// An installed TrueType face renamed to `family`: a new naming table is added at
+// the end of the file and the table directory points at it. No installed face
+// has a name as long as the tests need.
+QByteArray renamedFont(const QString& path, const QString& family) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray font = file.readAll();
+
+    const QString postscript = QString(family).remove(u' ');
+    const QList<std::pair<quint16, QString>> names = {
+        {1, family}, {2, QStringLiteral("Book")}, {4, family}, {6, postscript}};
+    QByteArray strings;
+    QByteArray table;
+    putU16(table, 0);
+    putU16(table, quint16(names.size()));
+    putU16(table, quint16(6 + 12 * names.size()));
+    for (const auto& [id, text] : names) {
+        QByteArray utf16;
+        for (QChar c : text)
+            putU16(utf16, c.unicode());
+        putU16(table, 3);      // Windows
+        putU16(table, 1);      // Unicode BMP
+        putU16(table, 0x0409); // English
+        putU16(table, id);
+        putU16(table, quint16(utf16.size()));
+        putU16(table, quint16(strings.size()));
+        strings += utf16;
+    }
+    table += strings;
+
+    while (font.size() % 4)
+        font.append('\0');
+    const quint32 offset = quint32(font.size());
+    const int tables = int(quint16(uchar(font[4])) << 8 | uchar(font[5]));
+    for (int t = 0; t < tables; ++t) {
+        const qsizetype record = 12 + 16 * t;
+        if (font.mid(record, 4) == "name") {
+            setU32(font, record + 8, offset);
+            setU32(font, record + 12, quint32(table.size()));
+        }
+    }
+    font += table;
+    return font;
+}
+
 } // namespace
 
 class FontPrefs : public QObject {
@@ -56,11 +119,20 @@ private slots:
     void fontWithoutSelectionAppliesToTyping();
     void storedFontIsUsedAtNextStart();
     void failedStoreIsShownAfterFormatting();
+    void readOnlyStoreIsRefused();
+    void faceIsStoredBeforeSize();
 };
 
 void FontPrefs::initTestCase() {
     Application().Title = "Taviro";
     QVERIFY2(QFontDatabase::families().contains(kSerif), "the tests need fonts-dejavu-core");
+    for (const QString& face : {kFace31, kFace32}) {
+        const int id = QFontDatabase::addApplicationFontFromData(
+            renamedFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", face));
+        QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{face});
+    }
+    QCOMPARE(kFace31.size(), 31);
+    QCOMPARE(kFace32.size(), 32);
 }
 
 // Rows: what is stored, and what a start with a file argument then shows.
@@ -90,8 +162,14 @@ void FontPrefs::startUp_data() {
     QTest::newRow("empty face keeps the design face") << ""
                                                       << "12"
                                                       << "" << 12 << QStringList{};
-    QTest::newRow("face longer than 31 is cut") << kSerif + QString(20, 'x') << "12"
-                                                << "" << 12 << QStringList{};
+    // An installed face whose name is the first 31 characters of the stored one.
+    QTest::newRow("face longer than 31 is cut") << kFace31 + "ABC"
+                                                << "12" << kFace31 << 12 << QStringList{};
+    QTest::newRow("face of exactly 31 is kept")
+        << kFace31 << "12" << kFace31 << 12 << QStringList{};
+    // Installed, but the stored name loses its last character: not found.
+    QTest::newRow("face of 32 loses its last character") << kFace32 << "12"
+                                                         << "" << 12 << QStringList{};
 }
 
 void FontPrefs::startUp() {
@@ -279,6 +357,67 @@ void FontPrefs::failedStoreIsShownAfterFormatting() {
 
     QCOMPARE(prompts.errors(), QStringList{"Cannot open key to write."});
     QCOMPARE(formatAt(form, 1).font().pointSize(), 15);
+}
+
+// Made read-only by its owner, the store is refused at the Font command as a read-only
+// document is at Save, even for root; it keeps its text and its mode.
+void FontPrefs::readOnlyStoreIsRefused() {
+    Prefs::write("font", kSerif);
+    Prefs::write("size", "12");
+    const QByteArray before = readBytes(Prefs::file());
+    QVERIFY(QFile::setPermissions(Prefs::file(),
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+
+    ScriptedPrompts prompts;
+    TMainForm form;
+    form.RichEdit1->replaceText("word");
+    selectRange(form, 0, 4);
+    QFont chosen(kSerif);
+    chosen.setPointSize(15);
+    prompts.fontAnswers << FontChoice{chosen, Qt::black};
+    form.findChild<QAction*>("Font1")->trigger();
+
+    QCOMPARE(prompts.errors(), QStringList{"Failed to set data for 'font'"});
+    QCOMPARE(readBytes(Prefs::file()), before);
+    // The file's own bits: root may write anything, so WriteUser says nothing.
+    const auto ownBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                         QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                         QFile::WriteOther | QFile::ExeOther;
+    QCOMPARE(QFileInfo(Prefs::file()).permissions() & ownBits,
+             QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QFile::setPermissions(Prefs::file(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// The face is written first, so a size write that fails still leaves the new face
+// (with the old size). The size write is made to fail by the file size limit of
+// this process: the store may grow to what the face write needs and no further.
+void FontPrefs::faceIsStoredBeforeSize() {
+    Prefs::write("font", "DejaVu Sans Mono");
+    Prefs::write("size", "9");
+    const QByteArray before = readBytes(Prefs::file());
+    const QByteArray afterFace =
+        QByteArray(before).replace("\"font\"=\"DejaVu Sans Mono\"", "\"font\"=\"DejaVu Serif\"");
+    QVERIFY(afterFace.size() < before.size());
+
+    ScriptedPrompts prompts;
+    TMainForm form;
+    QFont chosen(kSerif);
+    chosen.setPointSize(16); // one character more than "9": the file outgrows the limit
+    prompts.fontAnswers << FontChoice{chosen, Qt::black};
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = rlim_t(afterFace.size());
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
+    form.findChild<QAction*>("Font1")->trigger();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QCOMPARE(prompts.errors(), QStringList{"Failed to set data for 'size'"});
+    QCOMPARE(readBytes(Prefs::file()), afterFace);
+    QCOMPARE(Prefs::read("font"), kSerif);
+    QCOMPARE(Prefs::read("size"), QString("9"));
 }
 
 TAVIRO_TEST_MAIN(FontPrefs)

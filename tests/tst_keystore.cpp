@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace taviro;
 using taviro::test::readBytes;
 using taviro::test::writeBytes;
@@ -45,6 +47,8 @@ private slots:
     void namesIgnoreCaseAndKeepIt();
     void invalidKeyPaths();
     void unwritableLocation();
+    void storeFileModeIsKept_data();
+    void storeFileModeIsKept();
 
 private:
     QString storePath() const { return m_dir->filePath(QStringLiteral("taviro/registry.reg")); }
@@ -387,6 +391,45 @@ void TestKeyStore::unwritableLocation() {
                  store.writeString(*store.openKey(QString()), QStringLiteral("v"), QString());
              }),
              QStringLiteral("Failed to set data for 'v'"));
+}
+
+// A store file without write bits is refused with the store's own message, even for root,
+// and no change of the store ever changes the file's mode.
+void TestKeyStore::storeFileModeIsKept_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("read-only for all") << 0444 << false;
+    QTest::newRow("read-only for the owner") << 0400 << false;
+    QTest::newRow("private") << 0600 << true;
+    QTest::newRow("shared with the group") << 0660 << true;
+}
+
+void TestKeyStore::storeFileModeIsKept() {
+    QFETCH(int, mode);
+    QFETCH(bool, writable);
+    const QByteArray old = kHeader + "\"v\"=\"old\"\n";
+    seed(old);
+    QVERIFY(::chmod(QFile::encodeName(storePath()).constData(), mode_t(mode)) == 0);
+
+    KeyStore store(storePath());
+    const QString write = messageOf([&] {
+        store.writeString(*store.openKey(QStringLiteral("\\Data")), QStringLiteral("v"),
+                          QStringLiteral("new"));
+    });
+    const QString create = messageOf([&] { store.createKey(QStringLiteral("\\Data\\Sub")); });
+
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(storePath()).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    if (writable) {
+        QCOMPARE(write, QStringLiteral("<no exception>"));
+        QCOMPARE(create, QStringLiteral("<no exception>"));
+        QVERIFY(readBytes(storePath()).contains("\"v\"=\"new\""));
+    } else {
+        QCOMPARE(write, QStringLiteral("Failed to set data for 'v'"));
+        QCOMPARE(create, QStringLiteral("Failed to create key \\Data\\Sub"));
+        QCOMPARE(readBytes(storePath()), old);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestKeyStore)

@@ -202,6 +202,8 @@ void TestRsRegistry::firstRun() {
     reg.TargetValue = QStringLiteral("font");
 
     QCOMPARE(messageOf([&] { reg.ReadString(); }), QStringLiteral("Cannot open key to read"));
+    // Its own kind: start-up tells "nothing stored yet" from real failures by it.
+    QVERIFY_THROWS_EXCEPTION(EKeyNotFound, reg.ReadString());
     QVERIFY(!QFile::exists(storePath()));
 
     QVERIFY(reg.WriteString(QStringLiteral("Courier New")));

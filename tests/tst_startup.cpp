@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "Exceptions.h"
 #include "MainForm.h"
+#include "Prefs.h"
 #include "RichEdit.h"
 #include "ScriptedPrompts.h"
 #include "Startup.h"
@@ -14,6 +15,8 @@
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,6 +27,8 @@ class Startup : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { Application().Title = "Taviro"; }
+    void init() { Prefs::clear(); }
+    void cleanup() { Prefs::clear(); }
     void commandLineFile_data();
     void commandLineFile();
     void missingFileIsShownAndWindowOpensUntitled();
@@ -33,6 +38,8 @@ private slots:
     void shortcutsActFromTheEditor();
     void sequenceRunsUntilMainWindowCloses();
     void failureEscapingTheSequenceIsShownAndEnds();
+    void opensAtTheTopWithALargeStoredSize_data();
+    void opensAtTheTopWithALargeStoredSize();
 };
 
 void Startup::commandLineFile_data() {
@@ -225,6 +232,43 @@ void Startup::failureEscapingTheSequenceIsShownAndEnds() {
     QCOMPARE(code, 0);
     QCOMPARE(prompts.errors(), QStringList{"Cannot create window."});
     QCOMPARE(prompts.boxes[0].caption, QString("Taviro"));
+}
+
+// A large stored size and a first line that wraps: the page opens at its top, as
+// the same file opened with File > Open does.
+void Startup::opensAtTheTopWithALargeStoredSize_data() {
+    QTest::addColumn<QString>("size");
+    QTest::newRow("20 points") << "20";
+    QTest::newRow("30 points") << "30";
+}
+
+void Startup::opensAtTheTopWithALargeStoredSize() {
+    QFETCH(QString, size);
+    Prefs::write("font", "DejaVu Sans");
+    Prefs::write("size", size);
+    WorkDir dir;
+    QByteArray page;
+    for (int i = 0; i < 60; ++i)
+        page += "first line words that go on ";
+    page += "\r\n";
+    for (int i = 2; i <= 200; ++i)
+        page += "line " + QByteArray::number(i) + "\r\n";
+    writeBytes(dir.file("page.htm"), page);
+
+    ScriptedPrompts prompts;
+    TMainForm form({dir.file("page.htm")});
+    form.resize(640, 480);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.RichEdit1->font().pixelSize(), qRound(size.toInt() * 96 / 72.0));
+    const QTextLayout* first = form.RichEdit1->document()->firstBlock().layout();
+    QTRY_VERIFY(first->lineCount() > 1); // it wraps
+    QCOMPARE(form.RichEdit1->verticalScrollBar()->value(), 0);
+    // The first visual line is at the top of the view.
+    const QTextCursor top = form.RichEdit1->cursorForPosition(QPoint(4, 4));
+    QCOMPARE(top.blockNumber(), 0);
+    QCOMPARE(first->lineForTextPosition(top.positionInBlock()).lineNumber(), 0);
+    QVERIFY(prompts.boxes.isEmpty());
 }
 
 TAVIRO_TEST_MAIN(Startup)

@@ -2,10 +2,9 @@
 
 #include "AnsiCodec.h"
 #include "Exceptions.h"
+#include "SafeWrite.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -289,15 +288,6 @@ DocumentFormat newDocumentFormat() {
 
 namespace {
 
-// A file with every write permission bit cleared is read-only to the user, even
-// to one whom the system would let write it anyway (root).
-bool isReadOnlyFile(const QFileInfo& info) {
-    // WriteUser is what the system grants us, not the file's own bits.
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return info.exists() && info.isFile() && !(info.permissions() & anyWrite);
-}
-
 // Hands `text` in `format` to `write` a slice at a time, from one small buffer: a
 // large page then needs no second whole copy in memory, and the buffer stays in
 // the cache. Stops when `write` returns false and returns false then.
@@ -323,29 +313,8 @@ template <typename Write> bool encodeSlices(QStringView text, DocumentFormat for
 } // namespace
 
 void save(const QString& path, QStringView text, DocumentFormat format) {
-    const auto cannotCreate = [&] {
-        return Exception(QStringLiteral("Cannot create file %1").arg(path));
-    };
-    if (path.isEmpty() || isReadOnlyFile(QFileInfo(path)))
-        throw cannotCreate();
-
-    QSaveFile file(path);
-    // A writable file in a folder we may not create files in is written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotCreate();
-    const bool written = encodeSlices(text, format, [&](const char* bytes, qsizetype length) {
-        return file.write(bytes, length) == length;
-    });
-    if (!written) {
-        file.cancelWriting();
-        throw Exception(QStringLiteral("Failed to Save Stream"));
-    }
-    if (!file.commit()) {
-        if (file.error() == QFileDevice::RenameError)
-            throw cannotCreate();
-        throw Exception(QStringLiteral("Failed to Save Stream"));
-    }
+    writeFileSafely(
+        path, [text, format](const ByteSink& sink) { return encodeSlices(text, format, sink); });
 }
 
 } // namespace taviro::DocumentFile

@@ -71,7 +71,8 @@ DecodedText load(const QString& path);
 // file <path>" when the file cannot be created or replaced (read-only included)
 // and "Failed to Save Stream" when writing fails. The file holds the text in
 // `format`, CR LF between lines and nothing added; characters the encoding lacks
-// become "?".
+// become "?". A file with other hard links, or another owner or group, keeps them
+// (see SafeWrite.h).
 void save(const QString& path, QStringView text, DocumentFormat format = {});
 
 } // namespace taviro::DocumentFile

@@ -32,12 +32,9 @@ void TMainForm::applyStoredFont() {
     runGuarded([this] {
         try {
             ApplyFontPreferences();
-        } catch (const Exception& e) {
+        } catch (const EKeyNotFound&) {
             // No base key yet: the Font command has never stored anything, so
             // there are no preferences and the design font stays.
-            if (e.Message() == QLatin1String("Cannot open key to read"))
-                return;
-            throw;
         }
     });
 }
@@ -106,7 +103,10 @@ void TMainForm::Font1Click() {
                        ? format.foreground().color()
                        : RichEdit1->palette().color(QPalette::Text);
 
-    if (prompts().runFontDialog(this, choice)) {
+    const FontChoice offered = choice;
+    // OK on what was offered changes nothing, not even the caret's format.
+    if (prompts().runFontDialog(this, choice) &&
+        (choice.font != offered.font || choice.color != offered.color)) {
         QTextCharFormat chosen;
         chosen.setFont(choice.font, QTextCharFormat::FontPropertiesAll);
         chosen.setForeground(choice.color);

@@ -18,6 +18,7 @@
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QStatusBar>
 
 namespace taviro {
@@ -51,7 +52,7 @@ TMainForm::TMainForm(const QStringList& params, QWidget* parent)
     RichEdit1->setFont(designFont);
 
     reg = new TRsRegistry(this);
-    reg->BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
+    reg->BaseKey = PreferencesKey;
 
     OpenDialog.Filter = FileFilter;
     SaveDialog.Filter = FileFilter;
@@ -104,6 +105,16 @@ void TMainForm::FormCreate(const QStringList& params) {
 
 void TMainForm::FormShow() {
     RefreshCaption();
+    if (!m_shownBefore) {
+        m_shownBefore = true;
+        // Start-up fills the editor before it has its size: in the small frame
+        // of an editor never shown, a line of a large font is taller than the
+        // view, and keeping the caret in sight scrolls a first line that wraps
+        // part-way out. Now that the editor has its real size, the page opens
+        // at its top, as with File > Open.
+        RichEdit1->verticalScrollBar()->setValue(0);
+        RichEdit1->horizontalScrollBar()->setValue(0);
+    }
 }
 
 void TMainForm::AssignDocumentName(const QString& name) {
@@ -198,7 +209,7 @@ void TMainForm::ClearDocument() {
     RichEdit1->setModified(false);
 }
 
-void TMainForm::PromptSaveChanges() {
+void TMainForm::askToSave(void (TMainForm::*save)()) {
     if (!RichEdit1->Modified())
         return;
     switch (askSaveQuestion(this)) {
@@ -206,11 +217,15 @@ void TMainForm::PromptSaveChanges() {
         return;
     case MsgResult::Yes:
         // The save is all that happens; the user gives the command again.
-        Save1Click();
+        (this->*save)();
         Abort();
     default:
         Abort();
     }
+}
+
+void TMainForm::PromptSaveChanges() {
+    askToSave(&TMainForm::Save1Click);
 }
 
 void TMainForm::FileNewItemClick() {
@@ -284,17 +299,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::FormClose() {
-    if (!RichEdit1->Modified())
-        return true;
-    switch (askSaveQuestion(this)) {
-    case MsgResult::No:
-        return true;
-    case MsgResult::Yes:
-        ExitSave();
-        Abort();
-    default:
-        Abort();
-    }
+    // On Yes, ExitSave asks for the close again once this one has ended.
+    askToSave(&TMainForm::ExitSave);
+    return true;
 }
 
 void TMainForm::ExitSave() {

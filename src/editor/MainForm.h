@@ -31,6 +31,8 @@ class TMainForm : public QMainWindow, public IDocumentHost {
     Q_OBJECT
 public:
     static inline const QString CaptionPrefix = QStringLiteral("Taviro 1.5 ");
+    // Where the font preferences are kept in the per-user key store.
+    static inline const QString PreferencesKey = QStringLiteral("\\Software\\plomix\\taviro\\");
     static inline const QString FileFilter = QStringLiteral(
         "HTML|*.htm;*.html|All Files|*.*|ASP|*.asp|PHP|*.php;*.php3;*.phtml|Text|*.txt");
 
@@ -117,6 +119,10 @@ private:
     void FormShow();
     // True when the window may close; raises the silent abort to keep it open.
     bool FormClose();
+    // The save question for a modified document: returns on No (or when there is
+    // nothing to save); on Yes runs `save` and then, as on Cancel, ends the
+    // calling command with the silent abort.
+    void askToSave(void (TMainForm::*save)());
 
     void connectCommands();
     // Reads, decodes and shows the page at `path`, in `encoding` or the one its
@@ -133,6 +139,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     QString m_documentName;
     DocumentFile::DocumentFormat m_format;
+    bool m_shownBefore = false;
 };
 
 } // namespace taviro

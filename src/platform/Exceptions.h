@@ -35,6 +35,13 @@ public:
     using Exception::Exception;
 };
 
+// A settings read found no base key: nothing has been stored there yet. Its own
+// kind, so that callers need not recognise the case by its message.
+class EKeyNotFound : public Exception {
+public:
+    using Exception::Exception;
+};
+
 class ESockError : public Exception {
 public:
     using Exception::Exception;

@@ -2,12 +2,15 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
+
+#include <cstdlib>
 
 namespace taviro {
 
@@ -33,6 +36,35 @@ QIcon swatch(const QColor& color) {
     painter.setPen(Qt::darkGray);
     painter.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
     return QIcon(pixmap);
+}
+
+// The face's own name for the weight and slant of `font`. Qt's panel looks a
+// font up by a style name, and a font without one ("Normal") matches none of a
+// face's styles, so the panel would fall back to whichever it lists first (for
+// DejaVu Serif, "Condensed Italic"). Among the styles of the right slant the
+// nearest weight wins; of those, the one without a width in its name ("Bold"
+// before "Condensed Bold"), which is the shortest.
+QString styleFor(const QFont& font) {
+    const QString family = font.family();
+    QString best;
+    int bestScore = 0;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        int score = std::abs(QFontDatabase::weight(family, style) - font.weight()) * 100;
+        if (QFontDatabase::italic(family, style) != font.italic())
+            score += 1000000;
+        if (font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched) {
+            for (const char* width : {"Condensed", "Expanded", "Narrow", "Wide", "Compressed"}) {
+                if (style.contains(QLatin1String(width), Qt::CaseInsensitive))
+                    score += 10000;
+            }
+        }
+        score += int(style.size());
+        if (best.isEmpty() || score < bestScore) {
+            best = style;
+            bestScore = score;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -81,7 +113,14 @@ bool TFontDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFontDialog::setChoice(const FontChoice& choice) {
-    m_fonts->setCurrentFont(choice.font);
+    m_offered = choice.font;
+    QFont shown = choice.font;
+    if (shown.styleName().isEmpty())
+        shown.setStyleName(styleFor(shown));
+    m_fonts->setCurrentFont(shown);
+    // What the panel makes of the offered font; while it still shows that, the
+    // answer is the offered font itself, not the panel's rebuilt copy of it.
+    m_shown = m_fonts->currentFont();
     selectColor(choice.color.isValid() ? choice.color : QColor(Qt::black));
 }
 
@@ -96,7 +135,8 @@ void TFontDialog::selectColor(const QColor& color) {
 }
 
 FontChoice TFontDialog::choice() const {
-    return {m_fonts->currentFont(), m_colors->currentData().value<QColor>()};
+    const QFont current = m_fonts->currentFont();
+    return {current == m_shown ? m_offered : current, m_colors->currentData().value<QColor>()};
 }
 
 } // namespace taviro

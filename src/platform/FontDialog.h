@@ -28,6 +28,8 @@ protected:
 private:
     void selectColor(const QColor& color);
 
+    QFont m_offered;
+    QFont m_shown;
     QFontDialog* m_fonts;
     QComboBox* m_colors;
 };

@@ -34,11 +34,6 @@ bool acquire(QLockFile& lock) {
     return true;
 }
 
-QString withoutNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}
-
 [[noreturn]] void raiseUnreadable(const QString& filePath, const QString& reason) {
     throw ERegistryException(QStringLiteral("Cannot read settings file %1: %2")
                                  .arg(QDir::toNativeSeparators(filePath), reason));
@@ -132,10 +127,22 @@ void KeyStore::update(const std::function<bool(RegKey&)>& change, const QString&
     // what is on disk now, never to the snapshot, or its values would be lost.
     RegKey fresh = readFile();
     if (change(fresh)) {
+        // A store file with no write bit was made read-only on purpose: refuse it as a
+        // read-only document is refused, even for root, whom the system would let
+        // replace it. A writable one keeps its mode (QSaveFile gives the new file the
+        // old one's permissions).
+        constexpr auto anyWrite =
+            QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+        const QFileInfo current(m_filePath);
+        if (current.exists() && !(current.permissions() & anyWrite))
+            throw ERegistryException(failureMessage);
         const QByteArray bytes = formatRegFile(fresh).toUtf8();
         // No direct-write fallback: writing in place could leave half a file behind.
         QSaveFile file(m_filePath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        // The explicit flush: a small file sits in QSaveFile's buffer, and commit() would
+        // put a file in place whose last bytes could not be written.
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+            !file.flush() || !file.commit())
             throw ERegistryException(failureMessage);
     }
     m_root = std::move(fresh);
@@ -216,7 +223,7 @@ void KeyStore::writeString(const Key& key, const QString& name, const QString& t
     RegValue value;
     value.name = name;
     value.kind = RegValue::Kind::Text;
-    value.text = withoutNul(text);
+    value.text = upToNul(text);
     update(
         [&](RegKey& root) {
             // Someone removed the key from the file since it was opened.

@@ -7,8 +7,6 @@
 
 namespace taviro {
 
-namespace {
-
 // Only ASCII digits count: QChar::isDigit would also take other scripts' digits.
 int hexDigitValue(QChar c) {
     const char16_t u = c.unicode();
@@ -20,6 +18,8 @@ int hexDigitValue(QChar c) {
         return u - u'A' + 10;
     return -1;
 }
+
+namespace {
 
 std::optional<int> parseHex(QStringView digits) {
     if (digits.isEmpty())

@@ -17,6 +17,9 @@ std::optional<int> tryStrToInt(QStringView text);
 // "'<text>' is not a valid integer value".
 int StrToInt(const QString& text);
 
+// The value of one hexadecimal digit (ASCII only, either case), or -1.
+int hexDigitValue(QChar c);
+
 // Plain decimal: a "-" before negative numbers, no leading zeros or blanks.
 QString IntToStr(int value);
 

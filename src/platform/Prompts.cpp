@@ -3,11 +3,17 @@
 #include "FileDialog.h"
 #include "FontDialog.h"
 
+#include <QBoxLayout>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
+
+#include <algorithm>
 
 namespace taviro {
 
@@ -28,6 +34,35 @@ QMessageBox::StandardButton toQt(MsgResult r) {
     }
     return QMessageBox::NoButton;
 }
+
+// The print dialog for a command that always prints the whole text on paper.
+// Qt 6.4's dialog shows its "Pages" group (page range, pages from, odd or even
+// pages) whatever the options say: it sets the group up again every time it is
+// shown. So the group is hidden after that, each time the dialog shows.
+class WholeTextPrintDialog : public QPrintDialog {
+public:
+    WholeTextPrintDialog(QPrinter* printer, QWidget* parent) : QPrintDialog(printer, parent) {
+        setOption(PrintToFile, false);
+        setOption(PrintSelection, false);
+        setOption(PrintPageRange, false);
+        setOption(PrintCurrentPage, false);
+        setOption(PrintCollateCopies, true);
+    }
+    void setVisible(bool visible) override {
+        QPrintDialog::setVisible(visible);
+        if (!visible)
+            return;
+        for (const char* name : {"gbPrintRange", "printRange", "pagesRadioButton", "printSelection",
+                                 "printCurrentPage", "pageSetCombo", "filename", "fileBrowser"}) {
+            if (auto* widget = findChild<QWidget*>(QLatin1String(name)))
+                widget->hide();
+        }
+    }
+};
+
+// A new choice of printer closes the page setup so that it can open again on
+// the new printer's papers.
+constexpr int kOtherPrinter = 2;
 
 } // namespace
 
@@ -109,19 +144,53 @@ bool QtPrompts::runFontDialog(QWidget* owner, FontChoice& choice) {
 }
 
 bool QtPrompts::runPrintDialog(QWidget* owner, QPrinter& printer) {
-    QPrintDialog dialog(&printer, owner);
-    // The whole text is printed, on paper: no page range, no selection, no file.
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
-    return dialog.exec() == QDialog::Accepted;
+    WholeTextPrintDialog dialog(&printer, owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    // Whatever the dialog left behind, the whole text is printed.
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setFromTo(0, 0);
+    return true;
 }
 
+// Qt's page setup dialog chooses paper and margins for a printer it is given;
+// the choice of printer is a row put on top of it, where printers are installed.
+// Picking another printer reopens the page setup on that printer, since its
+// paper sizes are the printer's own; Cancel goes back to the printer there was.
 bool QtPrompts::runPrintSetupDialog(QWidget* owner, QPrinter& printer) {
-    QPageSetupDialog dialog(&printer, owner);
-    return dialog.exec() == QDialog::Accepted;
+    const QStringList printers = QPrinterInfo::availablePrinterNames();
+    const QString original = printer.printerName();
+    for (;;) {
+        QPageSetupDialog dialog(&printer, owner);
+        dialog.setWindowTitle(QObject::tr("Print Setup"));
+        QString picked;
+        auto* layout = qobject_cast<QBoxLayout*>(dialog.layout());
+        if (!printers.isEmpty() && layout) {
+            auto* box = new QComboBox(&dialog);
+            box->setObjectName(QStringLiteral("printerBox"));
+            box->addItems(printers);
+            box->setCurrentIndex(std::max<qsizetype>(0, printers.indexOf(printer.printerName())));
+            QObject::connect(box, &QComboBox::currentTextChanged, &dialog,
+                             [&dialog, &picked](const QString& name) {
+                                 picked = name;
+                                 dialog.done(kOtherPrinter);
+                             });
+            auto* row = new QFormLayout;
+            row->addRow(QObject::tr("&Printer:"), box);
+            layout->insertLayout(0, row);
+        }
+        const int result = dialog.exec();
+        if (result == kOtherPrinter) {
+            printer.setPrinterName(picked);
+            continue;
+        }
+        if (result != QDialog::Accepted) {
+            if (printer.printerName() != original)
+                printer.setPrinterName(original);
+            return false;
+        }
+        return true;
+    }
 }
 
 } // namespace taviro

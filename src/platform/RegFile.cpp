@@ -1,44 +1,21 @@
 #include "RegFile.h"
 
+#include "AnsiCodec.h"
+#include "NumberConvert.h"
+
 namespace taviro {
 
 namespace {
 
 const QString kRootName = QStringLiteral("HKEY_CURRENT_USER");
 
-// Typed strings (hex(1), hex(2)) hold 8-bit text in the Windows-1252 code page; these are
-// the characters of 0x80..0x9F, where it differs from Latin-1. The five undefined bytes map
-// to the control characters of the same number so that every byte survives.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
+// Typed strings (hex(1), hex(2)) hold 8-bit text in the Windows-1252 code page.
 QString decodeCp1252(const QByteArray& bytes) {
     QString text;
     text.reserve(bytes.size());
-    for (char byte : bytes) {
-        const auto b = static_cast<unsigned char>(byte);
-        text.append(QChar(b >= 0x80 && b <= 0x9F ? kCp1252High[b - 0x80] : char16_t(b)));
-    }
+    for (char byte : bytes)
+        text.append(AnsiCodec::toUnicode(static_cast<unsigned char>(byte)));
     return text;
-}
-
-QString upToNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}
-
-int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
 }
 
 // Reads 1 to maxDigits hexadecimal digits making up the whole of text.
@@ -47,7 +24,7 @@ std::optional<quint32> parseHexNumber(QStringView text, int maxDigits) {
         return std::nullopt;
     quint32 value = 0;
     for (QChar c : text) {
-        const int d = hexDigit(c);
+        const int d = hexDigitValue(c);
         if (d < 0)
             return std::nullopt;
         value = (value << 4) | quint32(d);
@@ -174,6 +151,11 @@ bool sameName(QStringView a, QStringView b) {
 }
 
 } // namespace
+
+QString upToNul(const QString& text) {
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
 
 bool RegValue::readsAsText() const {
     switch (kind) {

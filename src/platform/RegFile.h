@@ -51,6 +51,9 @@ RegKey* findKey(RegKey& root, const QStringList& path);
 // anything was added.
 RegKey& ensureKey(RegKey& root, const QStringList& path, bool* created = nullptr);
 
+// The text before its first NUL (all of it when there is none): a store value ends there.
+QString upToNul(const QString& text);
+
 // A key name the file can hold: not empty, no backslash, no control characters.
 bool isValidKeyName(QStringView name);
 

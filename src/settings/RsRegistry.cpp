@@ -22,13 +22,16 @@ Result TRsRegistry::run(Access access, Result resultAfterHandler, Section sectio
     std::optional<KeyStore> store;
     std::optional<Result> result;
     QString failure;
+    bool keyNotFound = false;
     try {
         store.emplace(m_storePath);
-        if (store->setCurrentKey(BaseKey, writing && !DontCreate))
+        if (store->setCurrentKey(BaseKey, writing && !DontCreate)) {
             result = section(*store);
-        else
+        } else {
+            keyNotFound = !writing;
             failure = writing ? QStringLiteral("Cannot open key to write")
                               : QStringLiteral("Cannot open key to read");
+        }
     } catch (const Exception& e) {
         failure = e.Message();
     }
@@ -43,6 +46,8 @@ Result TRsRegistry::run(Access access, Result resultAfterHandler, Section sectio
         return resultAfterHandler;
     }
     store.reset();
+    if (keyNotFound)
+        throw EKeyNotFound(failure);
     throw Exception(failure);
 }
 

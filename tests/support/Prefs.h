@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeyStore.h"
+#include "MainForm.h"
 #include "RsRegistry.h"
 
 #include <QDir>
@@ -16,14 +17,14 @@ struct Prefs {
     static void clear() { QFile::remove(file()); }
     static void write(const QString& value, const QString& text) {
         TRsRegistry reg;
-        reg.BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
+        reg.BaseKey = TMainForm::PreferencesKey;
         reg.TargetKey = QStringLiteral("font");
         reg.TargetValue = value;
         reg.WriteString(text);
     }
     static QString read(const QString& value) {
         TRsRegistry reg;
-        reg.BaseKey = QStringLiteral("\\Software\\plomix\\taviro\\");
+        reg.BaseKey = TMainForm::PreferencesKey;
         reg.TargetKey = QStringLiteral("font");
         reg.TargetValue = value;
         return reg.ReadString();
