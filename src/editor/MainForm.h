@@ -85,6 +85,12 @@ public:
     void FilePrint();
     void FilePrintSetup();
 
+    // Preview and upload.
+    void AsASP1Click();
+    void AsHTML1Click();
+    void AsPHP1Click();
+    void Upload1Click();
+
 signals:
     // The main window has closed for good: the program ends.
     void closed();
