@@ -7,6 +7,7 @@
 #include "NMFTP.h"
 #include "NumberConvert.h"
 
+#include <algorithm>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,21 +27,31 @@ void fitLabelBefore(QLabel* label, const QWidget* field) {
     label->setGeometry(x, label->y(), hint.width(), hint.height());
 }
 
+// A caption above its field: kept on one line, as designed, by growing it to
+// the right where the desktop's font is wider.
 void fitCaption(QLabel* label) {
-    const int width = label->wordWrap() ? label->width() : label->sizeHint().width();
+    const int oneLine = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    const int width = std::max(label->wordWrap() ? label->width() : 0, oneLine);
     const int height =
         label->wordWrap() ? label->heightForWidth(width) : label->sizeHint().height();
     label->setGeometry(label->x(), label->y(), width, height);
 }
 
+// Room a button's text needs: the text and the style's padding (the style's
+// own size hint also imposes a minimum width, which the design does not need).
+int buttonTextWidth(const QPushButton* button) {
+    return button->fontMetrics().horizontalAdvance(button->text()) + 12;
+}
+
 void fitButton(QPushButton* button) {
-    button->resize(std::max(button->width(), button->sizeHint().width()), button->height());
+    button->resize(std::max(button->width(), buttonTextWidth(button)), button->height());
 }
 
 } // namespace
 
 TFTP::TFTP(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFTP>()) {
     ui->setupUi(this);
+    move(295, 112);
     setFixedSize(size());
     setModal(true);
 
@@ -62,8 +73,6 @@ TFTP::TFTP(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFTP>()) 
     m_progress->hide(); // until the first upload
     ui->StatusBar1->addPermanentWidget(m_progress);
     connect(NMFTP1, &TNMFTP::uploadProgress, this, &TFTP::showProgress);
-
-    fitToFont();
 
     // Screen readers name a field by its label; the directory and remote name
     // fields lie outside the page that holds their captions, so say it outright.
@@ -97,8 +106,24 @@ void TFTP::fitToFont() {
     fitLabelBefore(ui->Label4, ui->PassTxt);
     fitCaption(ui->Label7);
     fitCaption(ui->Label8);
-    for (QPushButton* button : findChildren<QPushButton*>())
+    // Buttons grow to the right; a button that then runs into its neighbour in
+    // the same row (the page's and the window's share rows) pushes it along.
+    QList<QPushButton*> buttons = findChildren<QPushButton*>();
+    for (QPushButton* button : buttons)
         fitButton(button);
+    const auto inWindow = [this](QWidget* w) {
+        return QRect(w->mapTo(this, QPoint(0, 0)), w->size());
+    };
+    std::sort(buttons.begin(), buttons.end(),
+              [&](QPushButton* a, QPushButton* b) { return inWindow(a).x() < inWindow(b).x(); });
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        for (qsizetype j = i + 1; j < buttons.size(); ++j) {
+            const QRect left = inWindow(buttons[i]);
+            const QRect right = inWindow(buttons[j]);
+            if (left.intersects(right))
+                buttons[j]->move(buttons[j]->x() + left.right() + 1 - right.x(), buttons[j]->y());
+        }
+    }
 }
 
 void TFTP::connectCommands() {
@@ -192,6 +217,16 @@ void TFTP::Button3Click() {
 
 void TFTP::Button4Click() {
     close();
+}
+
+void TFTP::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Fitted once the page has its place in the window, which the style decides
+    // when the page control is first shown.
+    if (!m_fitted) {
+        m_fitted = true;
+        fitToFont();
+    }
 }
 
 void TFTP::closeEvent(QCloseEvent* event) {

@@ -45,6 +45,7 @@ signals:
     void statusTextSet(const QString& text);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -59,6 +60,7 @@ private:
     QLabel* m_status = nullptr;
     QProgressBar* m_progress = nullptr;
     bool m_closeRequested = false;
+    bool m_fitted = false;
 };
 
 // The Upload command: writes the document to "upload.fil" with the editor's own
