@@ -3,6 +3,7 @@
 #include "AnsiCodec.h"
 #include "Exceptions.h"
 
+#include <algorithm>
 #include <QFile>
 #include <QFileInfo>
 
@@ -69,6 +70,7 @@ bool TNMFTP::Connected() const {
 void TNMFTP::dropConnection() {
     m_control.abort();
     m_connected = false;
+    m_replyOwed = false;
 }
 
 void TNMFTP::requireConnected() {
@@ -81,7 +83,21 @@ void TNMFTP::requireConnected() {
 }
 
 void TNMFTP::throwAwayUnread() {
-    // For instance the late reply to an aborted upload.
+    if (m_replyOwed) {
+        // A broken transfer is answered on the control connection, often a
+        // moment after the break: wait a little for that answer rather than take
+        // it for the reply to the next command. No answer is fine too.
+        m_replyOwed = false;
+        FtpReplyParser late;
+        const int limit = std::min(WaitLimitMs, OwedReplyWaitMs);
+        while (!late.complete() && !late.failed()) {
+            QByteArray line;
+            if (m_control.readLine(line, FtpReplyParser::MaxLineLength, limit) != SockStatus::Ok)
+                break;
+            late.feed(line);
+        }
+    }
+    // Anything else the server said unasked.
     m_control.readAvailable();
 }
 
@@ -270,6 +286,8 @@ void TNMFTP::Upload(const QString& localFile, const QString& remoteName) {
     sendCommand(QStringLiteral("STOR ") + name);
     if (refuses(readReply(), 301))
         throw FTPException(decode(m_reply.firstLine()));
+    // The server now owes the transfer's final reply, whatever happens below.
+    m_replyOwed = true;
 
     TSocket data;
     switch (listener.accept(data, server, WaitLimitMs, &m_cancel)) {
@@ -316,6 +334,7 @@ void TNMFTP::Upload(const QString& localFile, const QString& remoteName) {
     }
     // The server's word on the transfer is read but not judged: the bytes are
     // there.
+    m_replyOwed = false;
     readReply();
 }
 

@@ -70,6 +70,8 @@ private:
     bool m_connected = false;
     bool m_busy = false;
     bool m_transfer = false;
+    bool m_replyOwed = false; // a broken transfer's final reply may still come
+    static constexpr int OwedReplyWaitMs = 3000;
     CancelFlag m_cancel;
 };
 
