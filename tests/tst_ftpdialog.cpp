@@ -171,6 +171,8 @@ void TestFtpDialog::layoutFitsTheFont() {
                          qPrintable(b->text() + " and " + other->text()));
         }
     }
+    auto* port = child<QLineEdit>(&dialog, "PortTxt");
+    QVERIFY(port->width() >= port->fontMetrics().horizontalAdvance("65535") + 8);
     auto* label8 = child<QLabel>(&dialog, "Label8");
     QVERIFY(label8->height() >= label8->heightForWidth(label8->width()));
     QVERIFY(!rectIn(label8).intersects(rectIn(child(&dialog, "Edit4"))));

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 
 namespace taviro {
@@ -100,6 +101,10 @@ TFTP::TFTP(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFTP>()) 
 TFTP::~TFTP() = default;
 
 void TFTP::fitToFont() {
+    // Any port number shows whole, whatever the font.
+    QLineEdit* port = ui->PortTxt;
+    const int portWidth = port->fontMetrics().horizontalAdvance(QStringLiteral("65535")) + 12;
+    port->resize(std::max(port->width(), portWidth), port->height());
     fitLabelBefore(ui->Label1, ui->HostTxt);
     fitLabelBefore(ui->Label2, ui->PortTxt);
     fitLabelBefore(ui->Label3, ui->UserTxt);
