@@ -3,13 +3,17 @@
 #include "Application.h"
 #include "Exceptions.h"
 #include "FTP.h"
+#include "MainForm.h"
+#include "ModalDriver.h"
 #include "NMFTP.h"
 #include "RealFtpServer.h"
+#include "RichEdit.h"
 #include "ScriptedPrompts.h"
 #include "Socket.h"
 #include "TestDirs.h"
 #include "TestMain.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -62,6 +66,8 @@ class TestFtpServers : public QObject {
 private slots:
     void initTestCase() { Application().Title = "Taviro"; }
     void servers_data();
+    void ctrlUOnAnEditedDocument_data() { servers_data(); }
+    void ctrlUOnAnEditedDocument();
     void uploadThroughTheDialog_data() { servers_data(); }
     void uploadThroughTheDialog();
     void refusals_data() { servers_data(); }
@@ -88,6 +94,55 @@ bool TestFtpServers::startServer(RealFtpServer& server) {
     if (!server.start())
         qFatal("%s did not start: %s", qPrintable(server.kind()), qPrintable(server.error()));
     return true;
+}
+
+void TestFtpServers::ctrlUOnAnEditedDocument() {
+    // As a user does it: type into the editor, Ctrl+U, then Connect, Change Dir
+    // and Upload in the dialog, Close.
+    QFETCH(QString, kind);
+    RealFtpServer server(kind);
+    if (!startServer(server))
+        QSKIP("the server's program is not installed");
+    QVERIFY(QDir(server.root()).mkdir("www"));
+    WorkDir dir;
+    ScriptedPrompts prompts;
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.RichEdit1->setFocus();
+    // Typed as key events carrying their text, as a keyboard layout sends them.
+    for (QChar ch : QString::fromUtf8("<p>caf\u00e9\u00a0ok</p>")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(form.RichEdit1, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(form.RichEdit1, &release);
+    }
+    QTest::keyClick(form.RichEdit1, Qt::Key_Return);
+    QTest::keyClicks(form.RichEdit1, "end");
+    QVERIFY(form.RichEdit1->Modified());
+
+    QStringList statuses;
+    test::whenModal<TFTP>([&](TFTP* d) {
+        connect(d, &TFTP::statusTextSet, d, [&](const QString& s) { statuses << s; });
+        setField(*d, "HostTxt", "127.0.0.1");
+        setField(*d, "PortTxt", QString::number(server.port()));
+        setField(*d, "UserTxt", server.user());
+        setField(*d, "PassTxt", server.password());
+        setField(*d, "DirTxt", "www");
+        setField(*d, "Edit4", "index.htm");
+        click(*d, "Button1");
+        click(*d, "Button5");
+        click(*d, "Button10");
+        click(*d, "Button4");
+    });
+    QTest::keyClick(&form, Qt::Key_U, Qt::ControlModifier);
+    QCOMPARE(prompts.errors(), QStringList{});
+    QCOMPARE(statuses,
+             (QStringList{"Connecting...", "Connected", "Dir Changed", "Uploading", "Done"}));
+    const QByteArray typed = "<p>caf\xe9\xa0ok</p>\r\nend";
+    QCOMPARE(readBytes(dir.file("upload.fil")), typed);
+    QCOMPARE(readBytes(server.root() + "/www/index.htm"), storedForm(kind, typed));
+    QVERIFY(form.RichEdit1->Modified());
 }
 
 void TestFtpServers::uploadThroughTheDialog() {
