@@ -171,6 +171,8 @@ void TestFtpDialog::layoutFitsTheFont() {
                          qPrintable(b->text() + " and " + other->text()));
         }
     }
+    // The page's buttons and the window's share a row.
+    QCOMPARE(rectIn(child(&dialog, "Button1")).y(), rectIn(child(&dialog, "Button10")).y());
     auto* port = child<QLineEdit>(&dialog, "PortTxt");
     QVERIFY(port->width() >= port->fontMetrics().horizontalAdvance("65535") + 8);
     auto* label8 = child<QLabel>(&dialog, "Label8");

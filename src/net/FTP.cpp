@@ -101,6 +101,15 @@ TFTP::TFTP(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::TFTP>()) 
 TFTP::~TFTP() = default;
 
 void TFTP::fitToFont() {
+    // The page's controls are placed from the page's client area, which the
+    // design puts at (4, 48) in the window: the window's own controls line up
+    // with them on that footing (Upload and Abort in the row of Connect and
+    // Disconnect). The style places the page a little differently: make up
+    // the difference.
+    const QPoint shift = QPoint(4, 48) - ui->TabSheet1->mapTo(this, QPoint(0, 0));
+    for (QWidget* w : ui->TabSheet1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        w->move(w->pos() + shift);
+
     // Any port number shows whole, whatever the font.
     QLineEdit* port = ui->PortTxt;
     const int portWidth = port->fontMetrics().horizontalAdvance(QStringLiteral("65535")) + 12;
