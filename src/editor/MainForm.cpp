@@ -85,6 +85,10 @@ void TMainForm::connectCommands() {
     command(ui->Font1, &TMainForm::Font1Click);
     command(ui->HelpContentsItem, &TMainForm::HelpContents);
     command(ui->HelpAboutItem, &TMainForm::HelpAbout);
+    command(ui->AsASP1, &TMainForm::AsASP1Click);
+    command(ui->AsHTML1, &TMainForm::AsHTML1Click);
+    command(ui->AsPHP1, &TMainForm::AsPHP1Click);
+    command(ui->Upload1, &TMainForm::Upload1Click);
 }
 
 void TMainForm::FormCreate(const QStringList& params) {

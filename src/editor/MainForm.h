@@ -104,6 +104,12 @@ public:
     void HelpContents();
     void HelpAbout();
 
+    // Preview and upload.
+    void AsASP1Click();
+    void AsHTML1Click();
+    void AsPHP1Click();
+    void Upload1Click();
+
 signals:
     // The main window has closed for good: the program ends.
     void closed();
