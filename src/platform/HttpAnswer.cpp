@@ -46,13 +46,17 @@ int HttpAnswerParser::statusOf(QByteArrayView line) {
 }
 
 QString HttpAnswerParser::errorText() const {
-    switch (m_error) {
+    return limitText(m_error, m_maxLine, m_maxAnswer);
+}
+
+QString HttpAnswerParser::limitText(Error error, qsizetype maxLine, qint64 maxAnswer) {
+    switch (error) {
     case Error::None:
         return {};
     case Error::LineTooLong:
-        return QStringLiteral("The server sent a header line longer than %1 bytes").arg(m_maxLine);
+        return QStringLiteral("The server sent a header line longer than %1 bytes").arg(maxLine);
     case Error::AnswerTooLarge:
-        return QStringLiteral("The server's answer is larger than %1 bytes").arg(m_maxAnswer);
+        return QStringLiteral("The server's answer is larger than %1 bytes").arg(maxAnswer);
     }
     return {};
 }

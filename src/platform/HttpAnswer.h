@@ -33,6 +33,9 @@ public:
     Error error() const { return m_error; }
     // The error as the user reads it; empty without one.
     QString errorText() const;
+    // The message for an error with the default limits.
+    static QString limitText(Error error, qsizetype maxLine = MaxLineLength,
+                             qint64 maxAnswer = MaxAnswerSize);
     // Status and header lines completed so far: each one restarts the wait for the next.
     int linesCompleted() const { return m_lines; }
     qint64 bytesReceived() const { return m_total; }
