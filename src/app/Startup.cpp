@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Application.h"
+#include "Gf.h"
 #include "Guard.h"
 #include "MainForm.h"
 
@@ -29,6 +30,7 @@ int RunStartupSequence(const QStringList& params, const MainFormFactory& createM
     try {
         std::unique_ptr<TMainForm> mainForm =
             createMainForm ? createMainForm(params) : std::make_unique<TMainForm>(params);
+        mainForm->get = new Tget(*mainForm, mainForm.get());
         QObject::connect(mainForm.get(), &TMainForm::closed, qApp, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         mainForm->show();
