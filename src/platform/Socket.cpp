@@ -255,7 +255,7 @@ SockStatus TSocket::failure() const {
 }
 
 SockStatus TSocket::readLine(QByteArray& line, qsizetype maxLength, int timeoutMs,
-                             CancelFlag* cancel) {
+                             CancelFlag* cancel, TimeoutFrom from) {
     line.clear();
     SocketWait wait(timeoutMs, cancel);
     if (m_socket) {
@@ -267,7 +267,7 @@ SockStatus TSocket::readLine(QByteArray& line, qsizetype maxLength, int timeoutM
     return wait.run([&]() -> std::optional<SockStatus> {
         const qsizetype before = m_buffer.size();
         drain();
-        if (m_buffer.size() != before)
+        if (m_buffer.size() != before && from == TimeoutFrom::LastData)
             wait.progress();
         const qsizetype lf = m_buffer.indexOf('\n', searched);
         if (lf >= 0 && lf < maxLength) {
