@@ -59,6 +59,7 @@ private slots:
     void redirectLoopEnds();
     void timeOuts_data();
     void timeOuts();
+    void headerLineMustArriveWhole();
     void connectionTimedOut();
     void connectionFailed();
     void resetMidBody();
@@ -232,6 +233,20 @@ void TestHttpClient::timeOuts() {
     QTEST(r.message, "message");
     QTEST(r.abortError, "abortKind");
     QVERIFY(r.sockError);
+}
+
+void TestHttpClient::headerLineMustArriveWhole() {
+    // Each byte comes quickly, but the status line as a whole takes longer than
+    // the time-out: a server cannot hold the client by dribbling.
+    ScriptedHttpServer server({{ok("x")}}, 1, 25);
+    TNMHTTP http;
+    http.TimeOut = 250;
+    QElapsedTimer clock;
+    clock.start();
+    const Raised r = raised([&] { http.Get(server.address()); });
+    QCOMPARE(r.message, QStringLiteral("Socket readln aborted"));
+    QVERIFY(r.abortError);
+    QVERIFY(clock.elapsed() < 1000);
 }
 
 void TestHttpClient::connectionTimedOut() {

@@ -123,7 +123,8 @@ void TNMHTTP::request(const HttpAddress& address, const QString& cookie) {
     while (answer.phase() != HttpAnswerParser::Phase::Body) {
         // Room for the longest line the parser takes, its CR LF, and one byte to
         // tell a line that is too long.
-        const SockStatus read = socket.readLine(line, HttpAnswerParser::MaxLineLength + 3, TimeOut);
+        const SockStatus read = socket.readLine(line, HttpAnswerParser::MaxLineLength + 3, TimeOut,
+                                                nullptr, TimeoutFrom::Start);
         if (read != SockStatus::Ok)
             raise(read, "Socket readln aborted");
         answer.feed(line);

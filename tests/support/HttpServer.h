@@ -27,8 +27,9 @@ public:
         bool silent = false;
     };
 
-    explicit ScriptedHttpServer(QList<Answer> script, int pieceSize = 5)
-        : m_script(std::move(script)), m_pieceSize(pieceSize) {
+    // `pieceSize` bytes go out every `intervalMs` milliseconds.
+    explicit ScriptedHttpServer(QList<Answer> script, int pieceSize = 5, int intervalMs = 1)
+        : m_script(std::move(script)), m_pieceSize(pieceSize), m_intervalMs(intervalMs) {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* s = m_server.nextPendingConnection())
                 serve(s);
@@ -92,12 +93,13 @@ private:
                 guard->disconnectFromHost();
             }
         });
-        timer->start(1);
+        timer->start(m_intervalMs);
     }
 
     QTcpServer m_server;
     QList<Answer> m_script;
     int m_pieceSize;
+    int m_intervalMs;
 };
 
 } // namespace taviro::test
