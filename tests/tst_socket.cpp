@@ -294,9 +294,10 @@ void TestSocket::readAvailableDoesNotWait() {
     TSocket client;
     QVERIFY(peer.connect(client));
     QCOMPARE(client.readAvailable(), QByteArray());
+    // What the system already holds counts, even before the event loop has
+    // turned: a late reply must be found when it is to be thrown away.
     peer.send("226 late\r\n150 more");
-    QByteArray got;
-    QTRY_COMPARE((got += client.readAvailable()), QByteArray("226 late\r\n150 more"));
+    QCOMPARE(client.readAvailable(), QByteArray("226 late\r\n150 more"));
     QVERIFY(client.isOpen());
 }
 

@@ -285,6 +285,10 @@ SockStatus TSocket::readLine(QByteArray& line, qsizetype maxLength, int timeoutM
 }
 
 QByteArray TSocket::readAvailable() {
+    // What the system holds already counts as arrived, even if the event loop
+    // has not turned since: a zero wait only collects it.
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->waitForReadyRead(0);
     drain();
     return std::exchange(m_buffer, QByteArray());
 }
