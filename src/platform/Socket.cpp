@@ -236,8 +236,20 @@ QString TSocket::errorText() const {
 }
 
 void TSocket::drain() {
-    if (m_socket && m_socket->bytesAvailable() > 0)
-        m_buffer.append(m_socket->readAll());
+    if (!m_socket)
+        return;
+    const qint64 available = m_socket->bytesAvailable();
+    if (available <= 0)
+        return;
+    // Read straight into the buffer, growing it by doubling: appending a fresh
+    // array per read copies every byte twice and, for a long body, makes the
+    // event loop stall on the copies.
+    const qsizetype old = m_buffer.size();
+    if (m_buffer.capacity() < old + available)
+        m_buffer.reserve(std::max<qsizetype>(old + available, 2 * m_buffer.capacity()));
+    m_buffer.resize(old + available);
+    const qint64 got = m_socket->read(m_buffer.data() + old, available);
+    m_buffer.resize(old + std::max<qint64>(got, 0));
 }
 
 // Why a connection is no longer there: the peer closing (or resetting) it is
