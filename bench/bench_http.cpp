@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir dir;
+    // Get File writes its work file into the current directory.
+    QDir::setCurrent(dir.path());
     QDir(dir.path()).mkpath(QStringLiteral("www"));
     writeFile(dir.filePath(QStringLiteral("www/big.bin")), kBodySize, false);
     writeFile(dir.filePath(QStringLiteral("www/page.htm")), kPageSize, true);
