@@ -60,6 +60,7 @@ private slots:
     void closeDuringFetchWaitsForItsEnd();
     void closeDuringFailingFetchAfterTheError();
     void secondGetRefused();
+    void progressShown();
     void enterAndEscDoNothing();
     void cancelLeavesEmptyUntitledAndAddressStays();
     void saveQuestionCancelledLeavesDocument();
@@ -251,6 +252,38 @@ void TestGetFile::secondGetRefused() {
     QCOMPARE(prompts.errors(),
              QStringList({"A request is already running; wait until it has ended."}));
     QCOMPARE(server.connections, 1);
+    QCOMPARE(form.RichEdit1->documentText(), QString::fromLatin1(page));
+}
+
+void TestGetFile::progressShown() {
+    WorkDir dir;
+    const QByteArray page(6000, 'm');
+    // About half a second on the way, so the display has several chances to change.
+    ScriptedHttpServer server({{ok(page, "Content-Length: 6000\r\n")}}, 12);
+    ScriptedPrompts prompts;
+    TMainForm form;
+    QStringList seen;
+    QStringList texts;
+    whenModal<Tget>([&](Tget* get) {
+        auto* progress = get->findChild<QLabel*>(QStringLiteral("ProgressLabel"));
+        QVERIFY(progress);
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, [&] {
+            if (seen.isEmpty() || seen.last() != progress->text())
+                seen << progress->text();
+        });
+        sampler.start(20);
+        get->Edit1->setText(server.address());
+        texts << get->getFile->text() << get->Cancle->text() << get->windowTitle();
+        get->getFile->click();
+    });
+    trigger(form, "GetFile1");
+    // With a length: "<n> of 6,000 bytes", rising; the dialog's own texts unchanged.
+    QVERIFY2(seen.size() >= 3, qPrintable(seen.join(" | ")));
+    QVERIFY2(seen.last().endsWith(QLocale().toString(6000) + QStringLiteral(" bytes")),
+             qPrintable(seen.join(" | ")));
+    QVERIFY2(seen.filter(QStringLiteral(" of ")).size() >= 2, qPrintable(seen.join(" | ")));
+    QCOMPARE(texts, QStringList({"Get file", "Cancel", "Get File"}));
     QCOMPARE(form.RichEdit1->documentText(), QString::fromLatin1(page));
 }
 
