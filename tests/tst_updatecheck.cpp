@@ -202,15 +202,20 @@ void TestUpdateCheck::mainWindowUsableDuringCheck() {
     QTimer::singleShot(50, &form, [&] {
         QTest::keyClicks(form.RichEdit1, QStringLiteral("typed"));
         typedDuringCheck = form.getFileDialog().NMHTTP1->Busy();
-        // A second check while the first waits is refused at once.
+        // A second check, or Get File, while the first waits is refused at once,
+        // before the document is given up.
         trigger(form, "chkUdates");
+        trigger(form, "GetFile1");
         secondCheck = prompts.errors();
     });
     trigger(form, "chkUdates");
     QVERIFY(typedDuringCheck);
     QCOMPARE(form.RichEdit1->documentText(), QStringLiteral("typed"));
-    QCOMPARE(secondCheck,
-             QStringList{QStringLiteral("A request is already running; wait until it has ended.")});
+    QCOMPARE(
+        secondCheck,
+        QStringList(2, QStringLiteral("A request is already running; wait until it has ended.")));
+    QCOMPARE(prompts.questions(), 1); // the check's own answer, no save question
+    QVERIFY(!form.get->isVisible());
     QCOMPARE(slow.connections, 1);
     QCOMPARE(prompts.boxes.last().text, QStringLiteral("No updates available."));
 }

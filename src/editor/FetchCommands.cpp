@@ -14,6 +14,9 @@ Tget& TMainForm::getFileDialog() {
 }
 
 void TMainForm::GetFile1Click() {
+    // While the update check waits on the shared client, a fetch could not start:
+    // refuse before the document is given up for it.
+    getFileDialog().refuseWhileBusy();
     PromptSaveChanges();
     AssignDocumentName(QString());
     ClearDocument();

@@ -46,8 +46,7 @@ Tget::~Tget() = default;
 
 void Tget::getFileClick() {
     // A second press while a page is on its way must leave that fetch alone.
-    if (m_fetching || NMHTTP1->Busy())
-        throw Exception(QStringLiteral("A request is already running; wait until it has ended"));
+    refuseWhileBusy();
     m_fetching = true;
     struct Done {
         Tget* dialog;
@@ -77,6 +76,11 @@ void Tget::getFileClick() {
     if (!NMHTTP1->ReceivedCookie.isEmpty())
         ShowCookieNotice(NMHTTP1->ReceivedCookie, this);
     m_closeAsked = true;
+}
+
+void Tget::refuseWhileBusy() const {
+    if (m_fetching || NMHTTP1->Busy())
+        throw Exception(QStringLiteral("A request is already running; wait until it has ended"));
 }
 
 void Tget::CancleClick() {

@@ -43,6 +43,9 @@ public:
     void Copy1Click();
     void Paste1Click();
 
+    // Raises the refusal of a second request while the client is busy.
+    void refuseWhileBusy() const;
+
     // True while a fetch waits for the server.
     bool fetching() const { return m_fetching; }
 
