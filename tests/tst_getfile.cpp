@@ -64,6 +64,8 @@ private slots:
     void enterAndEscDoNothing();
     void cancelLeavesEmptyUntitledAndAddressStays();
     void saveQuestionCancelledLeavesDocument();
+    // Last: once the application has been told to quit, no later event loop runs.
+    void quittingDuringFetchShowsNothing();
 };
 
 void TestGetFile::dialogLayout() {
@@ -355,6 +357,27 @@ void TestGetFile::saveQuestionCancelledLeavesDocument() {
     QCOMPARE(prompts.questions(), 1);
     QCOMPARE(form.RichEdit1->documentText(), QStringLiteral("edited"));
     QVERIFY(form.RichEdit1->Modified());
+}
+
+void TestGetFile::quittingDuringFetchShowsNothing() {
+    WorkDir dir;
+    ScriptedHttpServer silent({{QByteArray(), -1, false, true}});
+    ScriptedPrompts prompts;
+    TMainForm form;
+    QElapsedTimer clock;
+    whenModal<Tget>([&](Tget* get) {
+        QTimer::singleShot(100, qApp, [] { QCoreApplication::exit(0); });
+        get->Edit1->setText(silent.address());
+        clock.start();
+        get->getFile->click();
+    });
+    trigger(form, "GetFile1");
+    // The wait ended as cancelled, well before its time-out, and nothing was shown
+    // or taken for a page.
+    QVERIFY(clock.elapsed() < 4000);
+    QCOMPARE(prompts.boxes.size(), 0);
+    QVERIFY(!QFile::exists(dir.file(QStringLiteral("getfile.fil"))));
+    QVERIFY(!form.get->NMHTTP1->Busy());
 }
 
 TAVIRO_TEST_MAIN(TestGetFile)

@@ -27,8 +27,6 @@ Tget::Tget(IDocumentHost& host, QWidget* parent)
     NMHTTP1 = new TNMHTTP(this);
     NMHTTP1->setObjectName(QStringLiteral("NMHTTP1"));
     Label1->setText(QStringLiteral("Example: ") + MakerServer + QStringLiteral("/index.php"));
-    // Closing a window in front of others leaves it in place; show it where it was.
-    setAttribute(Qt::WA_DeleteOnClose, false);
 
     connect(getFile, &QPushButton::clicked, this, [this] {
         runGuarded([this] { getFileClick(); });
