@@ -82,6 +82,7 @@ private slots:
     void readLineEnds();
     void readAvailableDoesNotWait();
     void dataSurvivesPeerClose();
+    void floodIsHeldBack();
 
     void readToEnd();
     void readToEndCapAndPause();
@@ -314,6 +315,21 @@ void TestSocket::dataSurvivesPeerClose() {
     QCOMPARE(client.readLine(line, 1024, 1000), SockStatus::Ok);
     QCOMPARE(line, QByteArray("221 bye\r\n"));
     QCOMPARE(client.readLine(line, 1024, 1000), SockStatus::PeerClosed);
+}
+
+void TestSocket::floodIsHeldBack() {
+    // A peer pouring out data nobody reads: the client takes a bounded amount
+    // and TCP holds the rest back at the peer.
+    Peer peer;
+    TSocket client;
+    QVERIFY(peer.connect(client));
+    const QByteArray flood(64 * 1024 * 1024, 'f');
+    peer.send(flood);
+    const bool allTaken = QTest::qWaitFor([&] { return peer.socket()->bytesToWrite() == 0; }, 1000);
+    QVERIFY(!allTaken);
+    QVERIFY2(client.readAvailable().size() <= 2 * 1024 * 1024, "the client read too much");
+    QByteArray line;
+    QCOMPARE(client.readLine(line, 64 * 1024, 5000), SockStatus::TooLong);
 }
 
 void TestSocket::readToEnd() {

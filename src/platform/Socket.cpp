@@ -20,6 +20,11 @@ namespace {
 constexpr qint64 SendBlock = 256 * 1024;
 constexpr qint64 SendAhead = 2 * SendBlock;
 
+// What a socket takes from the system before it is read. Past it the socket
+// stops reading and TCP holds the peer back: a flood from a broken or hostile
+// server never piles up in memory.
+constexpr qint64 ReadBufferLimit = 1024 * 1024;
+
 // Progress reports at most this often: a repaint per block would slow a
 // transfer down more than it tells the user.
 constexpr qint64 ProgressIntervalMs = 200;
@@ -177,6 +182,7 @@ TSocket::~TSocket() {
 void TSocket::adopt(QTcpSocket* socket) {
     abort();
     socket->setParent(nullptr);
+    socket->setReadBufferSize(ReadBufferLimit);
     m_socket.reset(socket);
     m_buffer.clear();
 }
@@ -194,6 +200,7 @@ SockStatus TSocket::connectTo(const QHostAddress& address, quint16 port, int tim
     abort();
     m_error.clear();
     m_socket = std::make_unique<QTcpSocket>();
+    m_socket->setReadBufferSize(ReadBufferLimit);
     SocketWait wait(timeoutMs, cancel);
     wait.wakeOn(m_socket.get(), &QAbstractSocket::stateChanged);
     wait.wakeOn(m_socket.get(), &QAbstractSocket::errorOccurred);
