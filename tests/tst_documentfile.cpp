@@ -188,7 +188,7 @@ void DocumentFileTest::failedWriteKeepsOldFile() {
     ScriptedPrompts prompts;
     TMainForm form({dir.file("page.htm")});
     QTest::keyClicks(form.RichEdit1, "changed ");
-    form.RichEdit1->appendPlainText(QString(200000, QLatin1Char('x')));
+    form.RichEdit1->appendPlainText(QStringLiteral("xxxxxxx ").repeated(25000));
 
     rlimit saved{};
     QVERIFY(getrlimit(RLIMIT_FSIZE, &saved) == 0);

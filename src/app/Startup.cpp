@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "AboutBox.h"
 #include "Application.h"
 #include "Gf.h"
 #include "Guard.h"
@@ -27,9 +28,14 @@ public:
 
 int RunStartupSequence(const QStringList& params, const MainFormFactory& createMainForm) {
     Application().Title = QStringLiteral("Taviro");
+    // Windows made after the main window go before the application object does.
+    struct ReleaseWindows {
+        ~ReleaseWindows() { ReleaseAboutBox(); }
+    } releaseWindows;
     try {
         std::unique_ptr<TMainForm> mainForm =
             createMainForm ? createMainForm(params) : std::make_unique<TMainForm>(params);
+        CreateAboutBox();
         mainForm->get = new Tget(*mainForm, mainForm.get());
         QObject::connect(mainForm.get(), &TMainForm::closed, qApp, &QCoreApplication::quit,
                          Qt::QueuedConnection);
@@ -43,6 +49,8 @@ int RunStartupSequence(const QStringList& params, const MainFormFactory& createM
 
 int RunTaviro(int argc, char** argv) {
     TaviroQApplication app(argc, argv);
+    // Lets the desktop match the windows to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.plomix.Taviro"));
     return RunStartupSequence(QCoreApplication::arguments().mid(1));
 }
 

@@ -5,12 +5,14 @@
 #include "EditorFont.h"
 #include "Exceptions.h"
 #include "Guard.h"
+#include "PageLoad.h"
 #include "Prompts.h"
 #include "RichEdit.h"
 #include "RsRegistry.h"
 #include "ui_MainForm.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
@@ -81,6 +83,8 @@ void TMainForm::connectCommands() {
     command(ui->Font1, &TMainForm::Font1Click);
     command(ui->GetFile1, &TMainForm::GetFile1Click);
     command(ui->chkUdates, &TMainForm::chkUdatesClick);
+    command(ui->HelpContentsItem, &TMainForm::HelpContents);
+    command(ui->HelpAboutItem, &TMainForm::HelpAbout);
 }
 
 void TMainForm::FormCreate(const QStringList& params) {
@@ -170,9 +174,19 @@ void TMainForm::SaveDocumentTo(const QString& path) {
 }
 
 void TMainForm::LoadDocumentFrom(const QString& path) {
-    // Read first: a file that cannot be opened leaves the editor as it was.
-    QString text = DocumentFile::load(path);
-    RichEdit1->replaceText(std::move(text));
+    // Opened first: a file that cannot be opened leaves the editor as it was.
+    PageLoad load(path);
+    if (!isVisible()) {
+        // Start-up: there is no window to keep alive yet.
+        load.into(RichEdit1);
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    load.into(RichEdit1, this, [this, name](int percent) {
+        StatusLine->showMessage(QStringLiteral("Opening %1: %2%").arg(name).arg(percent));
+    });
+    // Back to the hint the line follows.
+    ShowHint();
 }
 
 void TMainForm::ClearDocument() {

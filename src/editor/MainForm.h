@@ -86,6 +86,10 @@ public:
     void FilePrint();
     void FilePrintSetup();
 
+    // Help: the manual and the About box.
+    void HelpContents();
+    void HelpAbout();
+
     // Fetching over HTTP. `get` is the Get File dialog, made by the start-up
     // sequence and living for the run; the update check borrows its client.
     Tget* get = nullptr;

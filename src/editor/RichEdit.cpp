@@ -2,12 +2,15 @@
 
 #include "AnsiCodec.h"
 
-#include <QApplication>
-#include <QDateTime>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPlainTextDocumentLayout>
+#include <QPointer>
+#include <QScrollBar>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QThreadPool>
 
 namespace taviro {
 
@@ -21,51 +24,121 @@ void TRichEdit::setModified(bool modified) {
     document()->setModified(modified);
 }
 
+TRichEdit::DocumentSettings TRichEdit::documentSettings() const {
+    const QTextDocument* doc = document();
+    return {doc->defaultFont(), doc->defaultTextOption(), doc->documentMargin()};
+}
+
 namespace {
 
-// Lines per block of the text document. Qt's document takes each block in a few
-// microseconds, which for a page of a million lines would be seconds; lines
-// within a block are ended by line separators, which show and behave as line
-// breaks and are written as such.
-constexpr int kLinesPerBlock = 32;
+// Characters per insertion while a text is laid: small enough that progress and
+// a cancel are seen often, large enough that the insertions cost nothing extra.
+constexpr qsizetype kSliceChars = 256 * 1024;
 
-// Works in place: a large page is not copied once more.
-QString groupLines(QString text) {
-    char16_t* p = reinterpret_cast<char16_t*>(text.data());
-    char16_t* const end = p + text.size();
-    int inBlock = 0;
-    for (; p < end; ++p) {
-        if (*p == u'\n' && ++inBlock < kLinesPerBlock)
-            *p = QChar::LineSeparator;
-        else if (*p == u'\n')
-            inBlock = 0;
+} // namespace
+
+std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
+                                                  const DocumentSettings& settings,
+                                                  std::atomic<qsizetype>* laid,
+                                                  const std::atomic<bool>* cancel) {
+    auto doc = std::make_unique<QTextDocument>();
+    doc->setUndoRedoEnabled(false);
+    doc->setDefaultFont(settings.font);
+    doc->setDefaultTextOption(settings.option);
+    doc->setDocumentMargin(settings.margin);
+    // The editor's own layout, made here so that the document is complete when
+    // the editor takes it; it lays nothing out before it is shown.
+    doc->setDocumentLayout(new QPlainTextDocumentLayout(doc.get()));
+
+    QTextCursor cursor(doc.get());
+    cursor.beginEditBlock();
+    for (qsizetype from = 0; from < text.size();) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return nullptr;
+        qsizetype to = std::min(from + kSliceChars, text.size());
+        // A slice never ends between a CR and its LF (the text has neither, but
+        // Qt would read them as two breaks if it had).
+        if (to < text.size() && text[to - 1] == u'\r')
+            ++to;
+        cursor.insertText(text.sliced(from, to - from).toString());
+        from = to;
+        if (laid)
+            laid->store(from, std::memory_order_relaxed);
     }
-    return text;
+    cursor.endEditBlock();
+    // Qt gives every block a layout object when the editor first sets the width,
+    // an allocation per line: made here, that work stays off the GUI thread, and
+    // adoptDocument() only resets them.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        block.layout();
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    return doc;
+}
+
+namespace {
+
+// Freeing a page of a million lines takes a good part of a second; a large
+// document that is done with is freed on a pool thread, so that opening the next
+// page does not freeze the window.
+constexpr int kFreeAwayBlocks = 20000;
+
+void discard(QTextDocument* doc) {
+    doc->setParent(nullptr);
+    if (doc->blockCount() < kFreeAwayBlocks) {
+        delete doc;
+        return;
+    }
+    // No thread may deliver events to it any more; the pool thread owns it.
+    doc->moveToThread(nullptr);
+    QThreadPool::globalInstance()->start([doc] { delete doc; });
 }
 
 } // namespace
 
-void TRichEdit::replaceText(QString text) {
-    // setPlainText() gives the new text the caret's character format; without
-    // this reset, formatting from the old document would survive New and Open.
+void TRichEdit::adoptDocument(std::unique_ptr<QTextDocument> document) {
+    // Qt deletes its own first document; the ones adopted here are ours.
+    const QPointer<QTextDocument> previous = this->document();
+    // The new text starts with no formatting; without this reset the caret's
+    // format would carry the old document's formatting over New and Open.
+    QTextDocument* doc = document.release();
+    doc->setParent(this);
+    setDocument(doc);
+    if (previous && previous->parent() == this)
+        discard(previous);
     setCurrentCharFormat(QTextCharFormat());
-    setPlainText(groupLines(std::move(text)));
-    setCurrentCharFormat(QTextCharFormat());
+    moveCursor(QTextCursor::Start);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
     setModified(false);
+}
+
+void TRichEdit::replaceText(const QString& text) {
+    adoptDocument(layText(text, documentSettings()));
 }
 
 QString TRichEdit::documentText() const {
     QString text = document()->toRawText();
-    // Paragraph and line separators both end a line in the file. They are the
-    // only two characters whose code with the low bit set is U+2029; one test per
-    // character keeps this pass cheap on a large page.
-    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
-    char16_t* const end = begin + text.size();
-    for (char16_t* p = begin; p < end; ++p) {
-        if ((*p | 1) == QChar::ParagraphSeparator)
-            *p = u'\n';
-    }
+    // Blocks are separated by paragraph separators in the raw text.
+    text.replace(QChar::ParagraphSeparator, u'\n');
     return text;
+}
+
+QString TRichEdit::selectedText() const {
+    QString text = textCursor().selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+QMimeData* TRichEdit::createMimeDataFromSelection() const {
+    // Qt's own text goes through a fragment's toPlainText(), which turns a
+    // no-break space into a blank; copy, cut and drag carry the exact characters.
+    // Qt's own mime data makes its text on demand, over anything set on it.
+    const std::unique_ptr<QMimeData> qt(QPlainTextEdit::createMimeDataFromSelection());
+    auto* data = new QMimeData;
+    data->setHtml(qt->html());
+    data->setText(selectedText());
+    return data;
 }
 
 void TRichEdit::keyPressEvent(QKeyEvent* event) {
@@ -103,43 +176,6 @@ void TRichEdit::insertFromMimeData(const QMimeData* source) {
     QMimeData plain;
     plain.setText(AnsiCodec::sanitize(source->text()));
     QPlainTextEdit::insertFromMimeData(&plain);
-}
-
-void TRichEdit::mouseDoubleClickEvent(QMouseEvent* event) {
-    QPlainTextEdit::mouseDoubleClickEvent(event);
-    m_doubleClickPos = event->position().toPoint();
-    m_doubleClickTime = QDateTime::currentMSecsSinceEpoch();
-}
-
-void TRichEdit::mousePressEvent(QMouseEvent* event) {
-    const bool tripleClick = event->button() == Qt::LeftButton && m_doubleClickTime >= 0 &&
-                             QDateTime::currentMSecsSinceEpoch() - m_doubleClickTime <=
-                                 QApplication::doubleClickInterval() &&
-                             (event->position().toPoint() - m_doubleClickPos).manhattanLength() <
-                                 QApplication::startDragDistance();
-    m_doubleClickTime = -1;
-    // Taken before Qt's own handling, which may scroll.
-    const QTextCursor at = cursorForPosition(event->position().toPoint());
-    QPlainTextEdit::mousePressEvent(event);
-    // Qt selects the whole block, which may hold many lines: select the line.
-    if (tripleClick)
-        selectLineAt(at);
-}
-
-void TRichEdit::selectLineAt(const QTextCursor& at) {
-    const QTextBlock block = at.block();
-    const QString text = block.text();
-    const int column = at.positionInBlock();
-    const qsizetype start = text.lastIndexOf(QChar::LineSeparator, column - 1) + 1;
-    qsizetype end = text.indexOf(QChar::LineSeparator, column);
-    if (end < 0)
-        end = text.size();
-    QTextCursor line(document());
-    line.setPosition(block.position() + int(start));
-    // The line's own break goes with it, as with Qt's selection of a block.
-    const int last = block.position() + int(end) + 1;
-    line.setPosition(std::min(last, document()->characterCount() - 1), QTextCursor::KeepAnchor);
-    setTextCursor(line);
 }
 
 } // namespace taviro

@@ -1,46 +1,68 @@
 #pragma once
 
-#include <QElapsedTimer>
+#include <atomic>
+#include <memory>
+#include <QFont>
 #include <QPlainTextEdit>
+#include <QTextOption>
+
+class QTextDocument;
 
 namespace taviro {
 
-// The document's edit control. The file holds single bytes of the document code
-// page, so characters it cannot hold are turned into "?" as they come in (typing,
-// input methods, paste, drop): the screen never shows what the file will not keep.
+// The document's edit control. Every line of the text is one block of its text
+// document, whether it was typed or loaded, so Qt's own idea of a line (word
+// moves, paging, triple click, accessibility, the clipboard) is the user's.
+//
+// The file holds single bytes of the document code page, so characters it
+// cannot hold are turned into "?" as they come in (typing, input methods, paste,
+// drop): the screen never shows what the file will not keep.
 class TRichEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit TRichEdit(QWidget* parent = nullptr);
 
-    // Lines of a loaded text are grouped into blocks of the text document and
-    // ended by line separators within a block (see replaceText); to the user and
-    // in every text that leaves the control they are ordinary lines.
-
     bool Modified() const;
     void setModified(bool modified);
 
-    // Replaces the whole text; character formatting and undo history go, and the
-    // modified flag is clear afterwards. `text` uses "\n" between lines.
-    void replaceText(QString text);
+    // What a fresh text document needs in order to look like this editor's own:
+    // read on the GUI thread, used on any thread.
+    struct DocumentSettings {
+        QFont font;
+        QTextOption option;
+        qreal margin = 0;
+    };
+    DocumentSettings documentSettings() const;
+
+    // Lays `text` ("\n" between lines) into a new document, one block per line,
+    // ready for adoptDocument(). Safe on a worker thread: the document belongs to
+    // the calling thread, and nothing of it is shown yet. `laid` counts the
+    // characters laid so far; a set `cancel` stops the work and returns null.
+    static std::unique_ptr<QTextDocument> layText(QStringView text,
+                                                  const DocumentSettings& settings,
+                                                  std::atomic<qsizetype>* laid = nullptr,
+                                                  const std::atomic<bool>* cancel = nullptr);
+
+    // Shows `document` (made by layText, and living on this thread) in place of
+    // the current text: formatting and undo history go, the caret and the view
+    // are at the start, and the modified flag is clear.
+    void adoptDocument(std::unique_ptr<QTextDocument> document);
+
+    // Replaces the whole text at once; as layText followed by adoptDocument.
+    void replaceText(const QString& text);
 
     // The whole text with "\n" between lines, every character kept as stored
     // (unlike toPlainText(), which turns no-break spaces into blanks).
     QString documentText() const;
 
+    // The selected text with "\n" between lines, every character kept.
+    QString selectedText() const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-
-private:
-    void selectLineAt(const QTextCursor& at);
-
-    // Where and when the last double click was, to tell a triple click.
-    QPoint m_doubleClickPos;
-    qint64 m_doubleClickTime = -1;
+    QMimeData* createMimeDataFromSelection() const override;
 };
 
 } // namespace taviro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Maker.h"
+
 #include <QString>
 
 class QWidget;
@@ -10,7 +12,7 @@ class TNMHTTP;
 
 // The maker's web server: the update file and the product page live there, and
 // the Get File dialog's example address names it.
-inline const QString MakerServer = QStringLiteral("www.taviro.example");
+inline const QString& MakerServer = kMakerHost;
 
 // The server the update check asks; MakerServer unless a test points it elsewhere
 // ("127.0.0.1:<port>"). An empty name goes back to MakerServer.

@@ -1,0 +1,187 @@
+#include "PageLoad.h"
+
+#include "DocumentFile.h"
+#include "Exceptions.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QEventLoop>
+#include <QFile>
+#include <QPointer>
+#include <QTextDocument>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <exception>
+
+namespace taviro {
+
+// About 20 ms of reading, decoding and laying on a slow machine: below this a
+// page is done on the spot, with no thread and no waiting.
+qint64 PageLoad::backgroundThreshold = 512 * 1024;
+
+namespace {
+
+// How often the progress is shown while a page loads.
+constexpr int kProgressMs = 100;
+// Bytes per read, so that reading shows progress too.
+constexpr qint64 kReadChunk = 4 * 1024 * 1024;
+
+// Holds every input event of the application while a page loads: the editor
+// still shows the old text, and a key typed into it, a command that saves it or
+// a second Open would act on a document about to be replaced. Painting goes on.
+// A request to close `window` is carried out once the page is in.
+class InputHold : public QObject {
+public:
+    explicit InputHold(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
+    ~InputHold() override {
+        qApp->removeEventFilter(this);
+        if (m_closeAsked && m_window)
+            QMetaObject::invokeMethod(m_window.data(), &QWidget::close, Qt::QueuedConnection);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::InputMethod:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        case QEvent::Close:
+            if (watched == m_window) {
+                m_closeAsked = true;
+                event->ignore();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QPointer<QWidget> m_window;
+    bool m_closeAsked = false;
+};
+
+} // namespace
+
+struct PageLoad::Private {
+    QString path;
+    QFile file;
+    qint64 size = 0;
+
+    // Shared with the worker thread.
+    std::atomic<qint64> read{0};
+    std::atomic<qsizetype> chars{0};
+    std::atomic<qsizetype> laid{0};
+    std::atomic<bool> cancel{false};
+    std::unique_ptr<QTextDocument> document;
+    std::exception_ptr failure;
+
+    // Reads, decodes and lays the page; on any thread. Errors while reading a
+    // file that did open are not reported: the editor then holds what was read.
+    void work(const TRichEdit::DocumentSettings& settings) {
+        QByteArray bytes;
+        bytes.reserve(size);
+        for (;;) {
+            const QByteArray chunk = file.read(kReadChunk);
+            if (chunk.isEmpty() || cancel.load(std::memory_order_relaxed))
+                break;
+            bytes.append(chunk);
+            read.store(bytes.size(), std::memory_order_relaxed);
+        }
+        QString text = DocumentFile::fromBytes(bytes);
+        bytes = QByteArray();
+        chars.store(text.size(), std::memory_order_relaxed);
+        document = TRichEdit::layText(text, settings, &laid, &cancel);
+    }
+
+    // Reading counts for a fifth of the time, laying the lines for the rest.
+    int percent() const {
+        const qsizetype total = chars.load(std::memory_order_relaxed);
+        if (total == 0) {
+            const qint64 bytes = read.load(std::memory_order_relaxed);
+            return size > 0 ? int(20 * bytes / size) : 0;
+        }
+        return 20 + int(80 * qint64(laid.load(std::memory_order_relaxed)) / total);
+    }
+};
+
+PageLoad::PageLoad(const QString& path) : d(std::make_unique<Private>()) {
+    d->path = path;
+    d->file.setFileName(path);
+    if (!d->file.open(QIODevice::ReadOnly))
+        throw Exception(QStringLiteral("Cannot open file %1").arg(path));
+    d->size = d->file.size();
+}
+
+PageLoad::~PageLoad() = default;
+
+void PageLoad::into(TRichEdit* edit, QWidget* window, const std::function<void(int)>& progress) {
+    const TRichEdit::DocumentSettings settings = edit->documentSettings();
+    if (!window || d->size < backgroundThreshold) {
+        d->work(settings);
+        edit->adoptDocument(std::move(d->document));
+        return;
+    }
+
+    QThread* const gui = QThread::currentThread();
+    std::unique_ptr<QThread> worker(QThread::create([this, &settings, gui] {
+        try {
+            d->work(settings);
+            // The document goes to the editor's thread; only its own thread may
+            // hand it over.
+            if (d->document)
+                d->document->moveToThread(gui);
+        } catch (...) {
+            d->failure = std::current_exception();
+        }
+    }));
+
+    {
+        InputHold hold(window);
+        QEventLoop loop;
+        QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+            if (progress)
+                progress(d->percent());
+        });
+        if (progress)
+            progress(0);
+        tick.start(kProgressMs);
+        worker->start();
+        loop.exec();
+        if (!worker->isFinished()) {
+            // The application is quitting: stop the work, wait for it and leave
+            // the editor as it was.
+            d->cancel.store(true);
+            worker->wait();
+            d->document.reset();
+            Abort();
+        }
+    }
+    worker->wait();
+    if (d->failure)
+        std::rethrow_exception(d->failure);
+    if (!d->document)
+        Abort();
+    edit->adoptDocument(std::move(d->document));
+}
+
+} // namespace taviro
