@@ -236,6 +236,25 @@ void TestSocket::readLineEnds() {
         QCOMPARE(client.readLine(line, 1024, 1000), SockStatus::Ok);
         QCOMPARE(line, text);
     }
+    // Counted from the start, the same dribble times out: the whole line must come
+    // within the time-out.
+    {
+        Peer peer;
+        TSocket client;
+        QVERIFY(peer.connect(client));
+        const QByteArray text = "HTTP/1.0 200 slow\r\n";
+        // The dribble outlives the wait: tie it to the peer's socket, so it stops
+        // when the peer goes.
+        for (int i = 0; i < text.size(); ++i)
+            QTimer::singleShot(40 * (i + 1), peer.socket(),
+                               [&peer, b = text.mid(i, 1)] { peer.send(b); });
+        QByteArray line;
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(client.readLine(line, 1024, 300, nullptr, TimeoutFrom::Start),
+                 SockStatus::TimedOut);
+        QVERIFY(clock.elapsed() < 700);
+    }
     // The peer closes in the middle of a line.
     {
         Peer peer;

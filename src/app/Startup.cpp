@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "Application.h"
+#include "Gf.h"
 #include "Guard.h"
 #include "MainForm.h"
 
@@ -35,6 +36,7 @@ int RunStartupSequence(const QStringList& params, const MainFormFactory& createM
         std::unique_ptr<TMainForm> mainForm =
             createMainForm ? createMainForm(params) : std::make_unique<TMainForm>(params);
         CreateAboutBox();
+        mainForm->get = new Tget(*mainForm, mainForm.get());
         QObject::connect(mainForm.get(), &TMainForm::closed, qApp, &QCoreApplication::quit,
                          Qt::QueuedConnection);
         mainForm->show();

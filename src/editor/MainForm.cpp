@@ -83,6 +83,8 @@ void TMainForm::connectCommands() {
     command(ui->EditPasteItem, &TMainForm::EditPaste);
     command(ui->WordWrap1, &TMainForm::WordWrap1Click);
     command(ui->Font1, &TMainForm::Font1Click);
+    command(ui->GetFile1, &TMainForm::GetFile1Click);
+    command(ui->chkUdates, &TMainForm::chkUdatesClick);
     command(ui->HelpContentsItem, &TMainForm::HelpContents);
     command(ui->HelpAboutItem, &TMainForm::HelpAbout);
     command(ui->AsASP1, &TMainForm::AsASP1Click);

@@ -24,6 +24,7 @@ namespace taviro {
 class TEncodingButton;
 class TRichEdit;
 class TRsRegistry;
+class Tget;
 
 // The main window: one document in RichEdit1, the menu bar, the status line that
 // shows the highlighted menu item's hint, and the caption naming the document.
@@ -109,6 +110,13 @@ public:
     void AsHTML1Click();
     void AsPHP1Click();
     void Upload1Click();
+
+    // Fetching over HTTP. `get` is the Get File dialog, made by the start-up
+    // sequence and living for the run; the update check borrows its client.
+    Tget* get = nullptr;
+    Tget& getFileDialog();
+    void GetFile1Click();
+    void chkUdatesClick();
 
 signals:
     // The main window has closed for good: the program ends.

@@ -80,11 +80,25 @@ MsgResult QtPrompts::messageBox(const MessageRequest& request) {
     box.setWindowTitle(request.caption);
     box.setText(request.text);
     box.setTextFormat(Qt::PlainText);
-    box.setIcon(request.icon == MsgIcon::Question ? QMessageBox::Question : QMessageBox::Critical);
+    switch (request.icon) {
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    }
     if (request.buttons == MsgButtons::YesNoCancel) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         // Closing the box counts as Cancel.
         box.setEscapeButton(QMessageBox::Cancel);
+    } else if (request.buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        // Closing a Yes/No box is the cautious answer.
+        box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);

@@ -12,8 +12,8 @@ namespace taviro {
 
 class TFileDialog;
 
-enum class MsgButtons { Ok, YesNoCancel };
-enum class MsgIcon { Question, Stop };
+enum class MsgButtons { Ok, YesNoCancel, YesNo };
+enum class MsgIcon { Question, Stop, None };
 // Cancel is also the answer when the box is closed without a button.
 enum class MsgResult { Ok, Yes, No, Cancel };
 

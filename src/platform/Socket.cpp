@@ -243,8 +243,20 @@ QString TSocket::errorText() const {
 }
 
 void TSocket::drain() {
-    if (m_socket && m_socket->bytesAvailable() > 0)
-        m_buffer.append(m_socket->readAll());
+    if (!m_socket)
+        return;
+    const qint64 available = m_socket->bytesAvailable();
+    if (available <= 0)
+        return;
+    // Read straight into the buffer, growing it by doubling: appending a fresh
+    // array per read copies every byte twice and, for a long body, makes the
+    // event loop stall on the copies.
+    const qsizetype old = m_buffer.size();
+    if (m_buffer.capacity() < old + available)
+        m_buffer.reserve(std::max<qsizetype>(old + available, 2 * m_buffer.capacity()));
+    m_buffer.resize(old + available);
+    const qint64 got = m_socket->read(m_buffer.data() + old, available);
+    m_buffer.resize(old + std::max<qint64>(got, 0));
 }
 
 // Why a connection is no longer there: the peer closing (or resetting) it is
@@ -262,7 +274,7 @@ SockStatus TSocket::failure() const {
 }
 
 SockStatus TSocket::readLine(QByteArray& line, qsizetype maxLength, int timeoutMs,
-                             CancelFlag* cancel) {
+                             CancelFlag* cancel, TimeoutFrom from) {
     line.clear();
     SocketWait wait(timeoutMs, cancel);
     if (m_socket) {
@@ -274,7 +286,7 @@ SockStatus TSocket::readLine(QByteArray& line, qsizetype maxLength, int timeoutM
     return wait.run([&]() -> std::optional<SockStatus> {
         const qsizetype before = m_buffer.size();
         drain();
-        if (m_buffer.size() != before)
+        if (m_buffer.size() != before && from == TimeoutFrom::LastData)
             wait.progress();
         const qsizetype lf = m_buffer.indexOf('\n', searched);
         if (lf >= 0 && lf < maxLength) {

@@ -61,6 +61,11 @@ LookupResult lookupIPv4(const QString& host, int timeoutMs = 0, CancelFlag* canc
 // The error of a Qt socket as the user sees it: "<number>: <description>".
 QString socketErrorText(int error, const QString& description);
 
+// Where a read's time-out counts from: the last data that arrived (a slow but
+// steady peer never times out), or the start of the wait (the whole line must
+// come within the time-out, however it trickles in).
+enum class TimeoutFrom { LastData, Start };
+
 // One TCP connection, made by connectTo or taken from a TListener.
 class TSocket {
 public:
@@ -83,7 +88,7 @@ public:
     // LF; PeerClosed when the peer closed first (what came of an unfinished line
     // stays readable with readAvailable()).
     SockStatus readLine(QByteArray& line, qsizetype maxLength, int timeoutMs = 0,
-                        CancelFlag* cancel = nullptr);
+                        CancelFlag* cancel = nullptr, TimeoutFrom from = TimeoutFrom::LastData);
 
     // Whatever has arrived by now, without waiting.
     QByteArray readAvailable();

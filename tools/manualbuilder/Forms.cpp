@@ -2,9 +2,12 @@
 
 #include "AboutBox.h"
 #include "Application.h"
+#include "Gf.h"
+#include "Maker.h"
 #include "MainForm.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -115,8 +118,14 @@ QList<FormShot> manualForms() {
              TAboutBox box;
              return grabWindow(box);
          }},
-        // The FTP dialog ("ftp") and the Get File dialog ("getfile") join here, one
-        // line each, grabbed the same way as the About box.
+        {QStringLiteral("getfile"),
+         [](const ShotContext&) {
+             TMainForm form;
+             Tget get(form);
+             get.Edit1->setText(kMakerHost + QStringLiteral("/index.php"));
+             return grabWindow(get);
+         }},
+        // The FTP dialog ("ftp") joins here, one line, grabbed the same way.
     };
 }
 
