@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "Application.h"
+#include "FTP.h"
 #include "Gf.h"
 #include "Maker.h"
 #include "MainForm.h"
@@ -125,7 +126,20 @@ QList<FormShot> manualForms() {
              get.Edit1->setText(kMakerHost + QStringLiteral("/index.php"));
              return grabWindow(get);
          }},
-        // The FTP dialog ("ftp") joins here, one line, grabbed the same way.
+        {QStringLiteral("ftp"),
+         [](const ShotContext&) {
+             TFTP ftp;
+             const auto field = [&ftp](const char* name, const QString& text) {
+                 if (auto* edit = ftp.findChild<QLineEdit*>(QLatin1String(name)))
+                     edit->setText(text);
+             };
+             field("HostTxt", QStringLiteral("ftp.example.com"));
+             field("UserTxt", QStringLiteral("webmaster"));
+             field("PassTxt", QStringLiteral("secret"));
+             field("DirTxt", QStringLiteral("www"));
+             field("Edit4", QStringLiteral("index.htm"));
+             return grabWindow(ftp);
+         }},
     };
 }
 
