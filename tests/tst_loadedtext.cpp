@@ -15,6 +15,7 @@
 #include <QAccessibleTextInterface>
 #include <QClipboard>
 #include <QMimeData>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -242,6 +243,7 @@ private slots:
     void onePageLineIsOneBlock();
     void clipboardKeepsEveryCharacter();
     void inputWaitsForALargePage();
+    void largePageReplacedTwice();
     // Last: it quits the application's event loops.
     void quitDuringALoadLeavesTheEditor();
 
@@ -499,6 +501,30 @@ void LoadedText::inputWaitsForALargePage() {
     // The close asked for meanwhile is carried out once the page is in.
     QTRY_VERIFY(!form.isVisible());
     QVERIFY(prompts.boxes.isEmpty());
+}
+
+// A large page that is done with is freed away from the GUI thread: opening the
+// next one and emptying the editor both let go of it.
+void LoadedText::largePageReplacedTwice() {
+    WorkDir dir;
+    ScriptedPrompts prompts;
+    writeBytes(dir.file("a.htm"), numberedPage(60000).toLatin1());
+    writeBytes(dir.file("b.htm"), "b\r\n");
+    PageLoad::backgroundThreshold = 0;
+    TMainForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.LoadDocumentFrom(dir.file("a.htm"));
+    QPointer<QTextDocument> first = form.RichEdit1->document();
+    form.LoadDocumentFrom(dir.file("b.htm"));
+    QCOMPARE(form.RichEdit1->documentText(), QString("b\n"));
+    QTRY_VERIFY(first.isNull());
+    form.LoadDocumentFrom(dir.file("a.htm"));
+    QPointer<QTextDocument> second = form.RichEdit1->document();
+    form.ClearDocument();
+    QCOMPARE(form.RichEdit1->documentText(), QString());
+    QTRY_VERIFY(second.isNull());
+    QVERIFY(!form.RichEdit1->Modified());
 }
 
 void LoadedText::quitDuringALoadLeavesTheEditor() {
