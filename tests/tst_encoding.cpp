@@ -52,6 +52,8 @@ private slots:
     void detectedOnLoad_data();
     void detectedOnLoad();
     void randomFilesRoundTrip();
+    void piecesMakeTheWholeText_data();
+    void piecesMakeTheWholeText();
     void newDocumentFollowsLocale_data();
     void newDocumentFollowsLocale();
     void shownAtRightOfStatusLine();
@@ -437,6 +439,55 @@ void EncodingTest::everySaveUsesTheDocumentsFormat() {
     QCOMPARE(readBytes(target), QByteArray("\xEF\xBB\xBF<p>\xC3\xA9</p>\r\n\xE2\x98\x83"));
     QVERIFY(prompts.errors().isEmpty());
     QVERIFY(!prompts.unexpected);
+}
+
+// A large page is read a piece at a time; the pieces must be the text and the
+// format of a decode in one go, wherever the pieces end.
+void EncodingTest::piecesMakeTheWholeText_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    // Lines of every length around the piece size, multi-byte characters and
+    // each kind of line break close to where pieces end.
+    QByteArray utf8;
+    int n = 0;
+    while (utf8.size() < 3 * 1024 * 1024 + 777) {
+        utf8 += QByteArray("caf\xC3\xA9 \xE2\x98\x83 \xF0\x9F\x98\x80 ").repeated(1 + n % 50);
+        utf8 += n % 3 == 0 ? "\r\n" : n % 3 == 1 ? "\n" : "\r";
+        ++n;
+    }
+    QByteArray cp1252 = utf8;
+    cp1252.replace("\xC3\xA9", "\xE9");
+    QByteArray oneLine = QByteArray("\xC3\xA9x").repeated(900 * 1024) + "\r\nend";
+    QTest::newRow("UTF-8") << utf8;
+    QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + utf8;
+    QTest::newRow("Windows-1252") << cp1252;
+    QTest::newRow("one line over two pieces") << oneLine;
+    QTest::newRow("a stray byte at the end") << utf8 + "\xFF";
+    QTest::newRow("ASCII declared as Windows-1252")
+        << QByteArray("<meta charset=\"windows-1252\">\r\n") +
+               QByteArray("ab\r\n").repeated(600000);
+    QTest::newRow("only a mark") << QByteArray("\xEF\xBB\xBF");
+    QTest::newRow("empty") << QByteArray();
+}
+
+void EncodingTest::piecesMakeTheWholeText() {
+    QFETCH(QByteArray, bytes);
+    const auto joined = [&](DocumentFormat format) {
+        QString text;
+        qsizetype from = 0;
+        for (QString piece = DocumentFile::decodePiece(bytes, from, format); !piece.isEmpty();
+             piece = DocumentFile::decodePiece(bytes, from, format))
+            text += piece;
+        return text;
+    };
+    const DocumentFile::DecodedText whole = DocumentFile::decode(bytes);
+    const DocumentFormat format = DocumentFile::detectFormat(bytes);
+    QCOMPARE(format, whole.format);
+    QVERIFY(joined(format) == whole.text);
+    for (const TextEncoding encoding : {TextEncoding::Utf8, TextEncoding::Windows1252}) {
+        const DocumentFile::DecodedText as = DocumentFile::decodeAs(bytes, encoding);
+        QCOMPARE(DocumentFile::formatAs(bytes, encoding), as.format);
+        QVERIFY(joined(as.format) == as.text);
+    }
 }
 
 TAVIRO_TEST_MAIN(EncodingTest)

@@ -197,6 +197,94 @@ DecodedText decode(const QByteArray& bytes) {
     return decoded;
 }
 
+namespace {
+
+// Bytes per piece when a page is read a piece at a time.
+constexpr qsizetype kPieceBytes = 1024 * 1024;
+
+// The end of the piece that starts at `from`: just after a LF about kPieceBytes
+// on, or the end of the page. A piece then never splits a line break or (LF not
+// being part of any) a UTF-8 sequence, so pieces decode as the whole page would.
+qsizetype pieceEnd(QByteArrayView bytes, qsizetype from) {
+    if (bytes.size() - from <= kPieceBytes)
+        return bytes.size();
+    const qsizetype lf = bytes.indexOf('\n', from + kPieceBytes - 1);
+    return lf < 0 ? bytes.size() : lf + 1;
+}
+
+} // namespace
+
+void FormatDetector::add(QByteArrayView piece) {
+    const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+    const auto* const end = p + piece.size();
+    if (m_first) {
+        m_first = false;
+        m_mark = piece.startsWith(QByteArrayView(kByteOrderMark, kByteOrderMarkSize));
+        if (m_mark)
+            p += kByteOrderMarkSize;
+        // A declaration counts in the page's first 1,024 bytes only.
+        m_head = piece.first(std::min<qsizetype>(1024, piece.size())).toByteArray();
+    }
+    if (!m_valid || p >= end)
+        return;
+    // The text goes into a scratch buffer only: what counts is whether the bytes
+    // are UTF-8 all through.
+    m_scratch.resize(end - p);
+    m_valid = decodeUtf8(p, end, reinterpret_cast<char16_t*>(m_scratch.data()), false,
+                         m_multiByte) != nullptr;
+}
+
+DocumentFormat FormatDetector::format() const {
+    if (m_valid && (m_mark || m_multiByte || isUtf8Charset(declaredCharset(m_head))))
+        return {TextEncoding::Utf8, m_mark};
+    return {TextEncoding::Windows1252, false};
+}
+
+DocumentFormat detectFormat(const QByteArray& bytes) {
+    FormatDetector detector;
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype to = pieceEnd(bytes, from);
+        detector.add(QByteArrayView(bytes).sliced(from, to - from));
+        from = to;
+    }
+    return detector.format();
+}
+
+DocumentFormat formatAs(QByteArrayView start, TextEncoding encoding) {
+    if (encoding == TextEncoding::Windows1252)
+        return {TextEncoding::Windows1252, false};
+    return {TextEncoding::Utf8,
+            start.startsWith(QByteArrayView(kByteOrderMark, kByteOrderMarkSize))};
+}
+
+QString decodePiece(QByteArrayView piece, bool first, DocumentFormat format) {
+    const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+    const auto* const end = p + piece.size();
+    if (first && format.byteOrderMark)
+        p += std::min<qsizetype>(kByteOrderMarkSize, piece.size());
+    QString text(end - p, Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* last = nullptr;
+    if (format.encoding == TextEncoding::Windows1252) {
+        last = decodeWindows1252(p, end, begin);
+    } else {
+        bool multiByte = false;
+        last = decodeUtf8(p, end, begin, true, multiByte);
+    }
+    text.truncate(last - begin);
+    return text;
+}
+
+QString decodePiece(const QByteArray& bytes, qsizetype& from, DocumentFormat format) {
+    if (from >= bytes.size())
+        return QString();
+    const qsizetype to = pieceEnd(bytes, from);
+    const QString text =
+        decodePiece(QByteArrayView(bytes).sliced(from, to - from), from == 0, format);
+    from = to;
+    return text;
+}
+
 DecodedText decodeAs(const QByteArray& bytes, TextEncoding encoding) {
     DecodedText decoded;
     decoded.text.resize(bytes.size());
@@ -315,6 +403,19 @@ template <typename Write> bool encodeSlices(QStringView text, DocumentFormat for
 void save(const QString& path, QStringView text, DocumentFormat format) {
     writeFileSafely(
         path, [text, format](const ByteSink& sink) { return encodeSlices(text, format, sink); });
+}
+
+void save(const QString& path, const TextPieces& pieces, DocumentFormat format) {
+    writeFileSafely(path, [&pieces, format](const ByteSink& sink) {
+        // The mark goes with the first piece only.
+        DocumentFormat next = format;
+        for (QString piece = pieces(); !piece.isEmpty(); piece = pieces()) {
+            if (!encodeSlices(piece, next, sink))
+                return false;
+            next.byteOrderMark = false;
+        }
+        return !next.byteOrderMark || encodeSlices(QStringView(), next, sink);
+    });
 }
 
 } // namespace taviro::DocumentFile

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 namespace taviro::DocumentFile {
@@ -40,6 +41,37 @@ DecodedText decode(const QByteArray& bytes);
 // taken as such, and a sequence that is not UTF-8 shows as U+FFFD.
 DecodedText decodeAs(const QByteArray& bytes, TextEncoding encoding);
 
+// Reading a page a piece at a time, so that its bytes and its whole text are
+// never in memory beside the editor's document. A piece ends just after a LF
+// (or at the end of the page), so it never splits a line break or a UTF-8
+// sequence, and pieces decode exactly as the whole page would.
+
+// The format decode() would choose, from the page's pieces handed in order.
+class FormatDetector {
+public:
+    void add(QByteArrayView piece);
+    DocumentFormat format() const;
+
+private:
+    bool m_first = true;
+    bool m_mark = false;
+    bool m_valid = true;
+    bool m_multiByte = false;
+    QByteArray m_head;
+    QString m_scratch;
+};
+
+// The same for a whole page at hand.
+DocumentFormat detectFormat(const QByteArray& bytes);
+// The format decodeAs() gives a page that starts with `start`.
+DocumentFormat formatAs(QByteArrayView start, TextEncoding encoding);
+// One piece's text in `format`; `first` for the page's first piece, whose
+// byte-order mark the format may record.
+QString decodePiece(QByteArrayView piece, bool first, DocumentFormat format);
+// The next piece of a whole page at hand, from byte `from` on, which moves past
+// it; an empty text at the end.
+QString decodePiece(const QByteArray& bytes, qsizetype& from, DocumentFormat format);
+
 // decode(bytes).text.
 QString fromBytes(const QByteArray& bytes);
 
@@ -74,5 +106,12 @@ DecodedText load(const QString& path);
 // become "?". A file with other hard links, or another owner or group, keeps them
 // (see SafeWrite.h).
 void save(const QString& path, QStringView text, DocumentFormat format = {});
+
+// Hands out the next piece of a text, "\n" between lines; an empty piece ends it.
+using TextPieces = std::function<QString()>;
+// The same save for a text handed out a piece at a time, so that a large page's
+// text need not be in memory whole beside the editor's document. A piece must
+// not end between the two halves of a character beyond the basic plane.
+void save(const QString& path, const TextPieces& pieces, DocumentFormat format = {});
 
 } // namespace taviro::DocumentFile

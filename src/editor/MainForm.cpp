@@ -186,7 +186,7 @@ bool TMainForm::event(QEvent* event) {
 // --- the document ---------------------------------------------------------------
 
 void TMainForm::SaveDocumentTo(const QString& path) {
-    DocumentFile::save(path, RichEdit1->documentText(), m_format);
+    DocumentFile::save(path, RichEdit1->textPieces(), m_format);
 }
 
 void TMainForm::loadPage(const QString& path, std::optional<DocumentFile::TextEncoding> encoding) {

@@ -89,40 +89,70 @@ struct PageLoad::Private {
 
     // Shared with the worker thread.
     std::atomic<qint64> read{0};
-    std::atomic<qsizetype> chars{0};
-    std::atomic<qsizetype> laid{0};
+    std::atomic<qint64> laid{0};
     std::atomic<bool> cancel{false};
     std::unique_ptr<QTextDocument> document;
     std::exception_ptr failure;
 
-    // Reads, decodes and lays the page; on any thread. Errors while reading a
-    // file that did open are not reported: the editor then holds what was read.
-    void work(const TRichEdit::DocumentSettings& settings) {
-        QByteArray bytes;
-        bytes.reserve(size);
+    // The file's next piece, ending just after a LF about kReadChunk on (or at
+    // the end of what there is to read); empty at the end.
+    QByteArray nextPiece(QByteArray& carry) {
+        QByteArray piece = std::move(carry);
+        carry = QByteArray();
         for (;;) {
-            const QByteArray chunk = file.read(kReadChunk);
-            if (chunk.isEmpty() || cancel.load(std::memory_order_relaxed))
-                break;
-            bytes.append(chunk);
-            read.store(bytes.size(), std::memory_order_relaxed);
+            const qsizetype lf = piece.lastIndexOf('\n');
+            if (lf >= 0 && (piece.size() >= kReadChunk || file.atEnd())) {
+                carry = piece.mid(lf + 1);
+                piece.truncate(lf + 1);
+                return piece;
+            }
+            const QByteArray more = file.read(kReadChunk);
+            if (more.isEmpty())
+                return piece; // the last line, without a break
+            piece += more;
         }
-        DocumentFile::DecodedText decoded =
-            encoding ? DocumentFile::decodeAs(bytes, *encoding) : DocumentFile::decode(bytes);
-        bytes = QByteArray();
-        format = decoded.format;
-        chars.store(decoded.text.size(), std::memory_order_relaxed);
-        document = TRichEdit::layText(decoded.text, settings, &laid, &cancel);
     }
 
-    // Reading counts for a fifth of the time, laying the lines for the rest.
-    int percent() const {
-        const qsizetype total = chars.load(std::memory_order_relaxed);
-        if (total == 0) {
-            const qint64 bytes = read.load(std::memory_order_relaxed);
-            return size > 0 ? int(20 * bytes / size) : 0;
+    // Reads, decodes and lays the page; on any thread. The file is read twice, a
+    // piece at a time: once to find its format, once to lay its text, so that
+    // neither its bytes nor its whole text ever sit in memory beside the new
+    // document. Errors while reading a file that did open are not reported: the
+    // editor then holds what was read.
+    void work(const TRichEdit::DocumentSettings& settings) {
+        QByteArray carry;
+        if (encoding) {
+            format = DocumentFile::formatAs(file.peek(4), *encoding);
+        } else {
+            DocumentFile::FormatDetector detector;
+            for (QByteArray piece = nextPiece(carry); !piece.isEmpty(); piece = nextPiece(carry)) {
+                if (cancel.load(std::memory_order_relaxed))
+                    return;
+                detector.add(piece);
+                read.store(file.pos() - carry.size(), std::memory_order_relaxed);
+            }
+            format = detector.format();
+            file.seek(0);
+            carry = QByteArray();
         }
-        return 20 + int(80 * qint64(laid.load(std::memory_order_relaxed)) / total);
+        bool first = true;
+        document = TRichEdit::layText(
+            [&] {
+                const QByteArray piece = nextPiece(carry);
+                const QString text = DocumentFile::decodePiece(piece, first, format);
+                first = false;
+                laid.store(file.pos() - carry.size(), std::memory_order_relaxed);
+                return text;
+            },
+            settings, &cancel);
+    }
+
+    // Reading counts for a tenth of the time, laying the lines for the rest.
+    int percent() const {
+        if (size <= 0)
+            return 0;
+        return int((10 * read.load(std::memory_order_relaxed) +
+                    90 * laid.load(std::memory_order_relaxed)) /
+                   size);
     }
 };
 

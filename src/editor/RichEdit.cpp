@@ -31,15 +31,14 @@ TRichEdit::DocumentSettings TRichEdit::documentSettings() const {
 
 namespace {
 
-// Characters per insertion while a text is laid: small enough that progress and
-// a cancel are seen often, large enough that the insertions cost nothing extra.
+// Characters per insertion while a text is laid whole: small enough that a cancel
+// is seen often, large enough that the insertions cost nothing extra.
 constexpr qsizetype kSliceChars = 256 * 1024;
 
 } // namespace
 
-std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
+std::unique_ptr<QTextDocument> TRichEdit::layText(const SliceSource& next,
                                                   const DocumentSettings& settings,
-                                                  std::atomic<qsizetype>* laid,
                                                   const std::atomic<bool>* cancel) {
     auto doc = std::make_unique<QTextDocument>();
     doc->setUndoRedoEnabled(false);
@@ -52,18 +51,10 @@ std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
 
     QTextCursor cursor(doc.get());
     cursor.beginEditBlock();
-    for (qsizetype from = 0; from < text.size();) {
+    for (QString slice = next(); !slice.isEmpty(); slice = next()) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return nullptr;
-        qsizetype to = std::min(from + kSliceChars, text.size());
-        // A slice never ends between a CR and its LF (the text has neither, but
-        // Qt would read them as two breaks if it had).
-        if (to < text.size() && text[to - 1] == u'\r')
-            ++to;
-        cursor.insertText(text.sliced(from, to - from).toString());
-        from = to;
-        if (laid)
-            laid->store(from, std::memory_order_relaxed);
+        cursor.insertText(slice);
     }
     cursor.endEditBlock();
     // Qt gives every block a layout object when the editor first sets the width,
@@ -74,6 +65,25 @@ std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
     doc->setUndoRedoEnabled(true);
     doc->setModified(false);
     return doc;
+}
+
+std::unique_ptr<QTextDocument> TRichEdit::layText(QStringView text,
+                                                  const DocumentSettings& settings) {
+    qsizetype from = 0;
+    return layText(
+        [&]() -> QString {
+            if (from >= text.size())
+                return QString();
+            qsizetype to = std::min(from + kSliceChars, text.size());
+            // A slice never ends between a CR and its LF (a page's text has
+            // neither, but Qt would read them as two breaks).
+            if (to < text.size() && text[to - 1] == u'\r')
+                ++to;
+            const QString slice = text.sliced(from, to - from).toString();
+            from = to;
+            return slice;
+        },
+        settings);
 }
 
 namespace {
@@ -122,6 +132,20 @@ QString TRichEdit::documentText() const {
     // Blocks are separated by paragraph separators in the raw text.
     text.replace(QChar::ParagraphSeparator, u'\n');
     return text;
+}
+
+TRichEdit::SliceSource TRichEdit::textPieces() const {
+    return [block = document()->begin()]() mutable {
+        QString piece;
+        while (block.isValid() && piece.size() < kSliceChars) {
+            // Block text keeps every character, no-break spaces included.
+            piece += block.text();
+            block = block.next();
+            if (block.isValid())
+                piece += u'\n';
+        }
+        return piece;
+    };
 }
 
 QString TRichEdit::selectedText() const {

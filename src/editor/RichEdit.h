@@ -3,6 +3,7 @@
 #include "DocumentFile.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <QFont>
 #include <QPlainTextEdit>
@@ -36,14 +37,20 @@ public:
     };
     DocumentSettings documentSettings() const;
 
-    // Lays `text` ("\n" between lines) into a new document, one block per line,
+    // Hands out the next slice of a text, "\n" between lines and never a CR
+    // before the slice's end; an empty slice ends the text.
+    using SliceSource = std::function<QString()>;
+
+    // Lays the text `next` hands out into a new document, one block per line,
     // ready for adoptDocument(). Safe on a worker thread: the document belongs to
-    // the calling thread, and nothing of it is shown yet. `laid` counts the
-    // characters laid so far; a set `cancel` stops the work and returns null.
-    static std::unique_ptr<QTextDocument> layText(QStringView text,
+    // the calling thread, and nothing of it is shown yet. A set `cancel` stops
+    // the work and returns null.
+    static std::unique_ptr<QTextDocument> layText(const SliceSource& next,
                                                   const DocumentSettings& settings,
-                                                  std::atomic<qsizetype>* laid = nullptr,
                                                   const std::atomic<bool>* cancel = nullptr);
+    // The same for a whole text at hand.
+    static std::unique_ptr<QTextDocument> layText(QStringView text,
+                                                  const DocumentSettings& settings);
 
     // Shows `document` (made by layText, and living on this thread) in place of
     // the current text: formatting and undo history go, the caret and the view
@@ -56,6 +63,10 @@ public:
     // The whole text with "\n" between lines, every character kept as stored
     // (unlike toPlainText(), which turns no-break spaces into blanks).
     QString documentText() const;
+
+    // The same text a piece of whole lines at a time, for a save that need not
+    // hold the whole text at once. The editor must not change meanwhile.
+    SliceSource textPieces() const;
 
     // The selected text with "\n" between lines, every character kept.
     QString selectedText() const;
