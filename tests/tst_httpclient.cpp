@@ -65,6 +65,7 @@ private slots:
     void resetMidBody();
     void closedBeforeHeaderEnds();
     void limits();
+    void announcedLengthOnlyReserves();
     void longDownloadKeepsGoing();
     void secondRequestRefused();
 };
@@ -339,6 +340,42 @@ void TestHttpClient::limits() {
     http.AnswerLimit = 6000;
     http.Get(big.address());
     QCOMPARE(http.Body, QByteArray(5000, 'b'));
+}
+
+// Resident memory of this process, in KiB.
+static qint64 residentKiB() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+void TestHttpClient::announcedLengthOnlyReserves() {
+    // A length the server announces but never sends costs no memory and is
+    // still a broken transfer; one above the answer's cap does not lift the cap.
+    ScriptedHttpServer liar({{ok("abc", "Content-Length: 900000000\r\n")}}, 2);
+    TNMHTTP http;
+    http.TimeOut = 5000;
+    const qint64 before = residentKiB();
+    Raised r = raised([&] { http.Get(liar.address()); });
+    QCOMPARE(r.message,
+             QStringLiteral("The connection ended after 3 of 900000000 bytes of the page"));
+    QVERIFY2(residentKiB() - before < 64 * 1024,
+             qPrintable(QStringLiteral("%1 KiB more").arg(residentKiB() - before)));
+
+    ScriptedHttpServer big({{ok(QByteArray(5000, 'b'), "Content-Length: 900000000\r\n")}}, 700);
+    http.AnswerLimit = 4000;
+    r = raised([&] { http.Get(big.address()); });
+    QCOMPARE(r.message, QStringLiteral("The server's answer is larger than 4000 bytes"));
+
+    const QByteArray body(300000, 'k');
+    ScriptedHttpServer exact({{ok(body, "Content-Length: 300000\r\n")}}, 4096);
+    http.AnswerLimit = 1 << 30;
+    http.Get(exact.address());
+    QCOMPARE(http.Body, body);
 }
 
 void TestHttpClient::longDownloadKeepsGoing() {

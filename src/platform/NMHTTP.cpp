@@ -142,8 +142,8 @@ void TNMHTTP::request(const HttpAddress& address, const QString& cookie) {
     const qint64 room = AnswerLimit - answer.bytesReceived();
     emit Progress(0, total);
     QByteArray body;
-    const SockStatus read = socket.readToEnd(body, room, TimeOut, nullptr,
-                                             [this, total](qint64 n) { emit Progress(n, total); });
+    const SockStatus read = socket.readToEnd(
+        body, room, TimeOut, nullptr, [this, total](qint64 n) { emit Progress(n, total); }, total);
     if (read == SockStatus::TooLong)
         throw ESockError(HttpAnswerParser::limitText(HttpAnswerParser::Error::AnswerTooLarge,
                                                      HttpAnswerParser::MaxLineLength, AnswerLimit));

@@ -96,9 +96,10 @@ public:
     // Everything until the peer closes, into `out`. The time-out counts from the
     // last data; TooLong once more than `maxTotal` bytes arrived. `progress`
     // gets the byte count so far, a few times a second at most, and at the end.
+    // `expected`, the length the peer announced (if any), only makes room ahead.
     SockStatus readToEnd(QByteArray& out, qint64 maxTotal, int timeoutMs = 0,
                          CancelFlag* cancel = nullptr,
-                         const std::function<void(qint64)>& progress = {});
+                         const std::function<void(qint64)>& progress = {}, qint64 expected = -1);
 
     // Sends a few bytes and waits until the system has taken them.
     SockStatus write(const QByteArray& bytes, int timeoutMs = 0, CancelFlag* cancel = nullptr);
