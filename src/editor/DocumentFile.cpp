@@ -4,7 +4,6 @@
 #include "Exceptions.h"
 #include "SafeWrite.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <array>
@@ -306,17 +305,6 @@ DecodedText decodeAs(const QByteArray& bytes, TextEncoding encoding) {
 
 QString fromBytes(const QByteArray& bytes) {
     return decode(bytes).text;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot open file %1").arg(path));
-    return file.readAll();
-}
-
-DecodedText load(const QString& path) {
-    return decode(readFile(path));
 }
 
 // --- characters a document can hold ----------------------------------------------

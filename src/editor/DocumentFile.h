@@ -93,10 +93,6 @@ QByteArray localeCodeset();
 void setLocaleCodeset(std::optional<QByteArray> codeset);
 DocumentFormat newDocumentFormat();
 
-// Reads a whole file. Raises "Cannot open file <path>" when it cannot be opened;
-// a read that fails after that keeps what was read.
-QByteArray readFile(const QString& path);
-DecodedText load(const QString& path);
 
 // Replaces the file at `path` with `text` as a whole: the old file stays exactly
 // as it was unless the new one was written completely. Raises "Cannot create

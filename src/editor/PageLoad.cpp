@@ -81,7 +81,6 @@ private:
 } // namespace
 
 struct PageLoad::Private {
-    QString path;
     std::optional<DocumentFile::TextEncoding> encoding;
     QFile file;
     DocumentFile::DocumentFormat format;
@@ -122,6 +121,8 @@ struct PageLoad::Private {
         QByteArray carry;
         if (encoding) {
             format = DocumentFile::formatAs(file.peek(4), *encoding);
+            // No pass to find the format: its share of the progress is done.
+            read.store(size, std::memory_order_relaxed);
         } else {
             DocumentFile::FormatDetector detector;
             for (QByteArray piece = nextPiece(carry); !piece.isEmpty(); piece = nextPiece(carry)) {
@@ -158,7 +159,6 @@ struct PageLoad::Private {
 
 PageLoad::PageLoad(const QString& path, std::optional<DocumentFile::TextEncoding> encoding)
     : d(std::make_unique<Private>()) {
-    d->path = path;
     d->encoding = encoding;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
