@@ -6,6 +6,7 @@
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 #include "TestMain.h"
+#include "UserInput.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -21,10 +22,6 @@ using namespace taviro;
 using namespace taviro::test;
 
 namespace {
-
-void trigger(TMainForm& form, const char* item) {
-    form.findChild<QAction*>(QLatin1String(item))->trigger();
-}
 
 QString run(const QString& program, const QStringList& args) {
     QProcess p;

@@ -7,6 +7,7 @@
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 #include "TestMain.h"
+#include "UserInput.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -24,12 +25,6 @@ namespace {
 
 const QByteArray kDocBytes = "old\r\n";
 const QByteArray kOtherBytes = "other\r\nfile";
-
-void trigger(TMainForm& form, const char* item) {
-    auto* action = form.findChild<QAction*>(QLatin1String(item));
-    QVERIFY2(action, item);
-    action->trigger();
-}
 
 } // namespace
 

@@ -12,6 +12,7 @@
 #include "Socket.h"
 #include "TestDirs.h"
 #include "TestMain.h"
+#include "UserInput.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -113,12 +114,7 @@ void TestFtpServers::ctrlUOnAnEditedDocument() {
     form.setDocumentFormat({DocumentFile::TextEncoding::Windows1252, false});
     form.RichEdit1->setFocus();
     // Typed as key events carrying their text, as a keyboard layout sends them.
-    for (QChar ch : QString::fromUtf8("<p>caf\u00e9\u00a0ok</p>")) {
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
-        QApplication::sendEvent(form.RichEdit1, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(ch));
-        QApplication::sendEvent(form.RichEdit1, &release);
-    }
+    typeText(form.RichEdit1, QString::fromUtf8("<p>caf\u00e9\u00a0ok</p>"));
     QTest::keyClick(form.RichEdit1, Qt::Key_Return);
     QTest::keyClicks(form.RichEdit1, "end");
     QVERIFY(form.RichEdit1->Modified());

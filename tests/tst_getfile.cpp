@@ -11,6 +11,7 @@
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 #include "TestMain.h"
+#include "UserInput.h"
 
 #include <QAction>
 #include <QLabel>
@@ -35,12 +36,6 @@ public:
         return ScriptedPrompts::messageBox(request);
     }
 };
-
-void trigger(TMainForm& form, const char* item) {
-    auto* action = form.findChild<QAction*>(QLatin1String(item));
-    QVERIFY2(action, item);
-    action->trigger();
-}
 
 QByteArray ok(const QByteArray& body, const QByteArray& extra = {}) {
     return "HTTP/1.0 200 OK\r\n" + extra + "\r\n" + body;

@@ -10,6 +10,7 @@
 #include "ScriptedPrompts.h"
 #include "TestDirs.h"
 #include "TestMain.h"
+#include "UserInput.h"
 
 #include <QAccessible>
 #include <QAccessibleTextInterface>
@@ -133,20 +134,6 @@ QPoint pointAt(TRichEdit* edit, int line, int column) {
     edit->setTextCursor(c);
     edit->ensureCursorVisible();
     return edit->cursorRect(c).center() + QPoint(1, 0);
-}
-
-// Types `text` as key presses carrying each character, a pair of surrogates as
-// one (QTest's own typing knows Latin-1 only).
-void typeText(QWidget* widget, QStringView text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.mid(i, n).toString();
-        i += n - 1;
-        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, one);
-        QApplication::sendEvent(widget, &press);
-        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, one);
-        QApplication::sendEvent(widget, &release);
-    }
 }
 
 void sendMove(QWidget* viewport, QPoint at) {

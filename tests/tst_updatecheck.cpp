@@ -10,6 +10,7 @@
 #include "TestDirs.h"
 #include "TestMain.h"
 #include "UpdateCheck.h"
+#include "UserInput.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -20,12 +21,6 @@ using namespace taviro::test;
 Q_DECLARE_METATYPE(taviro::MsgResult)
 
 namespace {
-
-void trigger(TMainForm& form, const char* item) {
-    auto* action = form.findChild<QAction*>(QLatin1String(item));
-    QVERIFY2(action, item);
-    action->trigger();
-}
 
 QByteArray answer(const QByteArray& body, const QByteArray& extra = {}) {
     return "HTTP/1.0 200 OK\r\n" + extra + "\r\n" + body;
