@@ -161,19 +161,9 @@ void TNMFTP::Connect() {
 
     if (Port < 1 || Port > 65535)
         throw ESockError(QStringLiteral("Port %1 is not between 1 and 65535").arg(Port));
-    const LookupResult found = lookupIPv4(Host, WaitLimitMs);
-    switch (found.status) {
-    case SockStatus::Ok:
-        break;
-    case SockStatus::TimedOut:
-        throw ESockError(QStringLiteral("Host Lookup Timed Out"));
-    case SockStatus::Cancelled:
-        throw EAbort();
-    default:
-        throw ESockError(QStringLiteral("Null Remote Address"));
-    }
+    const QHostAddress server = lookUpServer(Host, WaitLimitMs);
 
-    switch (m_control.connectTo(found.address, quint16(Port), WaitLimitMs)) {
+    switch (m_control.connectTo(server, quint16(Port), WaitLimitMs)) {
     case SockStatus::Ok:
         break;
     case SockStatus::TimedOut:

@@ -71,17 +71,7 @@ void TNMHTTP::request(const HttpAddress& address, const QString& cookie) {
     Status = 0;
     m_location.clear();
 
-    const LookupResult found = lookupIPv4(address.host, TimeOut);
-    switch (found.status) {
-    case SockStatus::Ok:
-        break;
-    case SockStatus::TimedOut:
-        throw ESockError(QStringLiteral("Host Lookup Timed Out"));
-    case SockStatus::Cancelled:
-        quitting();
-    default:
-        throw ESockError(QStringLiteral("Null Remote Address"));
-    }
+    const QHostAddress server = lookUpServer(address.host, TimeOut);
 
     TSocket socket;
     const auto raise = [&socket](SockStatus status, const char* timedOut) {
@@ -100,7 +90,7 @@ void TNMHTTP::request(const HttpAddress& address, const QString& cookie) {
         }
     };
 
-    switch (socket.connectTo(found.address, quint16(address.port), TimeOut)) {
+    switch (socket.connectTo(server, quint16(address.port), TimeOut)) {
     case SockStatus::Ok:
         break;
     case SockStatus::TimedOut:

@@ -1,5 +1,7 @@
 #include "Socket.h"
 
+#include "Exceptions.h"
+
 #include <new>
 #include <optional>
 #include <QElapsedTimer>
@@ -552,6 +554,20 @@ void TListener::close() {
 
 QString TListener::errorText() const {
     return m_error;
+}
+
+QHostAddress lookUpServer(const QString& host, int timeoutMs) {
+    const LookupResult found = lookupIPv4(host, timeoutMs);
+    switch (found.status) {
+    case SockStatus::Ok:
+        return found.address;
+    case SockStatus::TimedOut:
+        throw ESockError(QStringLiteral("Host Lookup Timed Out"));
+    case SockStatus::Cancelled:
+        Abort();
+    default:
+        throw ESockError(QStringLiteral("Null Remote Address"));
+    }
 }
 
 } // namespace taviro

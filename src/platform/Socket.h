@@ -58,6 +58,11 @@ struct LookupResult {
 // or a name with no IPv4 address, gives NoAddress.
 LookupResult lookupIPv4(const QString& host, int timeoutMs = 0, CancelFlag* cancel = nullptr);
 
+// The same for a client that connects at once: the address, or the failure both
+// clients report, "Host Lookup Timed Out" or "Null Remote Address" (ESockError);
+// a look-up that ends because the program quits raises the silent abort.
+QHostAddress lookUpServer(const QString& host, int timeoutMs);
+
 // The error of a Qt socket as the user sees it: "<number>: <description>".
 QString socketErrorText(int error, const QString& description);
 
